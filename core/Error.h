@@ -1,0 +1,17 @@
+#pragma once
+// Failures are raised as exceptions carrying the message text the user sees.
+#include <stdexcept>
+#include <string>
+
+namespace pwg {
+
+class Error : public std::runtime_error {
+public:
+    explicit Error(const std::string& message) : std::runtime_error(message) {}
+};
+
+// printf-style formatting of one text argument into a message such as
+// "'%s' is not a valid time".
+std::string FormatMessage1(const char* pattern, std::string_view arg);
+
+}  // namespace pwg

@@ -1,0 +1,4 @@
+#pragma once
+// Resource identifiers shared by the resource script and the code.
+#define IDI_PROGRAM 1   // 64 x 64 program icon: main window and dialogs
+#define IDI_TRAY    2   // notification-area icon, eight sizes

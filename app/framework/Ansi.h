@@ -1,0 +1,15 @@
+#pragma once
+// The program calls the ANSI entry points of Windows, so its own text lives in
+// the system's ANSI code page (936 on the systems it is for). Source files are
+// UTF-8: literal text crosses into the code page here, and only here.
+#include <string>
+#include <string_view>
+
+namespace pwg {
+
+// UTF-8 to the ANSI code page.
+std::string A(std::string_view utf8);
+// ANSI code page to UTF-8 (for tests and diagnostics).
+std::string Utf8(std::string_view ansi);
+
+}  // namespace pwg

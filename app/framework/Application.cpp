@@ -1,0 +1,165 @@
+#include "app/framework/Application.h"
+
+#include "app/framework/ErrorReport.h"
+#include "app/framework/Form.h"
+#include "app/framework/Menu.h"
+#include "app/framework/Thread.h"
+
+namespace pwg {
+namespace {
+
+const char kApplicationClass[] = "PwgApplication";
+
+void ShowWithoutAnimation(HWND hwnd, int command) {
+    ANIMATIONINFO info{sizeof(info)};
+    SystemParametersInfoA(SPI_GETANIMATION, sizeof(info), &info, 0);
+    const int animate = info.iMinAnimate;
+    if (animate) {
+        info.iMinAnimate = 0;
+        SystemParametersInfoA(SPI_SETANIMATION, sizeof(info), &info, 0);
+    }
+    ShowWindow(hwnd, command);
+    if (animate) {
+        info.iMinAnimate = animate;
+        SystemParametersInfoA(SPI_SETANIMATION, sizeof(info), &info, 0);
+    }
+}
+
+}  // namespace
+
+Application& Application::Instance() {
+    static Application application;
+    return application;
+}
+
+HWND Application::Handle() {
+    if (!Window::Handle()) {
+        RegisterWindowClass(kApplicationClass);
+        // Hidden, 0 x 0 at the screen centre; owner of every other window.
+        CreateHandle(kApplicationClass, title_.c_str(),
+                     WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0,
+                     GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr);
+    }
+    return Window::Handle();
+}
+
+void Application::SetTitle(const std::string& ansiTitle) {
+    title_ = ansiTitle;
+    SetWindowTextA(Handle(), title_.c_str());
+}
+
+void Application::Run() {
+    if (mainForm_ && showMainForm_) {
+        if (mainForm_->State() == WindowState::Minimized)
+            Minimize();
+        else
+            mainForm_->SetVisible(true);
+    }
+    while (!terminated_) HandleMessage();
+}
+
+bool Application::ProcessMessage() {
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (msg.message == WM_QUIT) {
+        terminated_ = true;
+        return true;
+    }
+    Form* form = dynamic_cast<Form*>(Window::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
+    if (form && form->PreTranslateMessage(msg)) return true;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+void Application::HandleMessage() {
+    if (ProcessMessage()) return;
+    if (CheckSynchronize()) return;
+    WaitMessage();
+}
+
+void Application::ProcessMessages() {
+    while (ProcessMessage()) {
+    }
+}
+
+void Application::Terminate() {
+    PostQuitMessage(0);
+}
+
+void Application::Minimize() {
+    HWND app = Handle();
+    if (IsIconic(app)) return;
+    SetActiveWindow(app);
+    if (mainForm_ && (showMainForm_ || mainForm_->Visible()) && IsWindowEnabled(mainForm_->Handle())) {
+        // Minimise from where the main window stands, so the owned windows
+        // hide with the application window.
+        RECT r;
+        GetWindowRect(mainForm_->Handle(), &r);
+        SetWindowPos(app, mainForm_->Handle(), r.left, r.top, r.right - r.left, 0, SWP_SHOWWINDOW);
+        DefWindowProcA(app, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else {
+        ShowWithoutAnimation(app, SW_MINIMIZE);
+    }
+}
+
+void Application::Restore() {
+    HWND app = Handle();
+    if (!IsIconic(app)) return;
+    SetActiveWindow(app);
+    ShowWithoutAnimation(app, SW_RESTORE);
+    SetWindowPos(app, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
+                 SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (mainForm_ && mainForm_->State() == WindowState::Minimized && !mainForm_->Visible()) {
+        mainForm_->SetState(WindowState::Normal);
+        mainForm_->SetVisible(true);
+    }
+}
+
+int Application::AddHook(Hook hook) {
+    hooks_.push_back({nextHookId_, std::move(hook)});
+    return nextHookId_++;
+}
+
+void Application::RemoveHook(int id) {
+    std::erase_if(hooks_, [id](const InstalledHook& h) { return h.id == id; });
+}
+
+void Application::ShowException(const std::exception& error) {
+    const std::string text = WithFullStop(error.what());
+    MessageBoxA(Handle(), text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+void Application::OnSysCommand(WPARAM command) {
+    switch (command & 0xFFF0) {
+        case SC_MINIMIZE: Minimize(); break;
+        case SC_RESTORE: Restore(); break;
+        default: DefaultHandling(WM_SYSCOMMAND, command, 0);
+    }
+}
+
+LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A hook may remove itself or others while it runs: walk a copy.
+    const std::vector<InstalledHook> hooks = hooks_;
+    for (const InstalledHook& h : hooks) {
+        LRESULT result = 0;
+        if (h.hook(message, wParam, lParam, result)) return result;
+    }
+    switch (message) {
+        case WM_SYSCOMMAND: OnSysCommand(wParam); return 0;
+        case WM_CLOSE:
+            if (mainForm_) mainForm_->Close();
+            return 0;
+        case WM_NULL: CheckSynchronize(); return 0;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == 0 && MenuItem::DispatchCommand(LOWORD(wParam))) return 0;
+            break;
+        case WM_QUERYENDSESSION: return 1;
+        case WM_ENDSESSION:
+            if (wParam) terminated_ = true;
+            return 0;
+    }
+    return DefaultHandling(message, wParam, lParam);
+}
+
+}  // namespace pwg

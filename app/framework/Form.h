@@ -1,0 +1,107 @@
+#pragma once
+// A top-level window of the program: owned by the application window, laid
+// out in pixels, shown modelessly or modally, and discarded late.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/framework/Component.h"
+#include "app/framework/Handles.h"
+#include "app/framework/Window.h"
+
+namespace pwg {
+
+enum class WindowState { Normal, Minimized };
+enum class CloseAction { None, Hide, Free };
+
+// Modal results.
+inline constexpr int kModalNone = 0;
+inline constexpr int kModalOk = 1;
+inline constexpr int kModalCancel = 2;
+
+class Form : public Component, public Window {
+public:
+    enum class Border { Single, Dialog };
+
+    ~Form() override;
+
+    // Visibility as the program sets it; an owned window hidden with its
+    // minimised owner still counts as visible.
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    WindowState State() const { return state_; }
+    // Before the window is first shown this only records the state.
+    void SetState(WindowState state);
+    void SetCaption(std::string_view ansiCaption);  // does nothing when unchanged
+    std::string Caption() const;
+    void SetBounds(int left, int top);
+    // Gives the window a menu bar, keeping its client size.
+    void AttachMenuBar(HMENU menuBar);
+    bool IsMdiFrame() const { return false; }  // the program has no MDI windows
+    // Top = work-area height - height, left = work-area width - width.
+    void PlaceBottomRight();
+
+    // Runs a modal loop until the result is set or the window is closed
+    // (cancel). Every visible, enabled top-level window of the thread is
+    // disabled meanwhile, and exactly those are enabled again.
+    int ShowModal();
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+    bool InModalLoop() const { return modalDepth_ > 0; }
+
+    // Asks to close: a modal window ends with cancel; otherwise the close
+    // query may refuse, and OnClose decides what closing means.
+    void Close();
+    // Hides the window now and destroys the object when the posted release
+    // request is dispatched; never while its own modal loop is running.
+    void Release();
+
+    // Keyboard handling before dispatch; true when the message was used.
+    virtual bool PreTranslateMessage(MSG& msg);
+
+protected:
+    Form(Component* owner, std::string_view utf8Caption, int clientWidth, int clientHeight, Border border,
+         HMENU menu = nullptr);
+
+    virtual bool OnCloseQuery() { return true; }
+    virtual void OnClose(CloseAction& /*action*/) {}
+    virtual void OnCommand(int /*id*/, int /*code*/, HWND /*control*/) {}
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Child controls at client positions. Texts are UTF-8 literals.
+    HWND AddLabel(int id, int x, int y, int w, int h, std::string_view utf8Text, bool wordWrap = false);
+    HWND AddEdit(int id, int x, int y, int w, int h);
+    HWND AddButton(int id, int x, int y, int w, int h, std::string_view utf8Text);
+    HWND AddGroupBox(int id, int x, int y, int w, int h, std::string_view utf8Text);
+    HWND AddTimePicker(int id, int x, int y, int w, int h, const char* format);
+
+    static std::string ControlText(HWND control);
+    static void SetControlText(HWND control, std::string_view ansiText);
+
+private:
+    HWND AddControl(const char* className, const char* text, DWORD style, DWORD exStyle, int id, int x, int y,
+                    int w, int h);
+    LRESULT OnCtlColor(HDC dc, HWND control, bool edit);
+    void OnRelease();
+
+    bool visible_ = false;
+    bool shown_ = false;
+    WindowState state_ = WindowState::Normal;
+    int modalResult_ = kModalNone;
+    int modalDepth_ = 0;
+    bool releasePending_ = false;
+};
+
+// Colours of the plain rendering: light labels on a dark ground, pale entries.
+inline constexpr COLORREF kLabelColor = RGB(216, 247, 255);
+inline constexpr COLORREF kEntryColor = RGB(198, 230, 243);
+inline constexpr COLORREF kFormColor = RGB(38, 66, 92);
+
+// The work area, as the placement rules measure it.
+RECT WorkArea();
+
+}  // namespace pwg

@@ -1,0 +1,34 @@
+#include "app/framework/OsError.h"
+
+#include <cstdio>
+
+#include "core/Error.h"
+
+namespace pwg {
+namespace {
+
+// The system's text for the code, without its trailing full stop and line break.
+std::string SystemText(DWORD code) {
+    char* buffer = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                   nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text(buffer ? buffer : "", n);
+    LocalFree(buffer);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::string OsErrorMessage(DWORD code) {
+    if (code == 0) return "A call to an OS function failed";
+    char head[64];
+    std::snprintf(head, sizeof head, "System Error.  Code: %d.\r\n", static_cast<int>(code));
+    return head + SystemText(code);
+}
+
+void RaiseLastOsError() { throw Error(OsErrorMessage(GetLastError())); }
+
+}  // namespace pwg

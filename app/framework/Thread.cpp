@@ -1,0 +1,99 @@
+#include "app/framework/Thread.h"
+
+#include <deque>
+#include <mutex>
+
+#include "app/framework/Application.h"
+#include "app/framework/OsError.h"
+
+namespace pwg {
+namespace {
+
+struct SyncRequest {
+    const std::function<void()>* call;
+    std::exception_ptr error;
+    Handle done;
+};
+
+std::mutex g_queueLock;
+std::deque<SyncRequest*> g_queue;
+// Set whenever a call is queued, so a UI thread waiting for a worker wakes.
+HANDLE SyncEvent() {
+    static Handle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    return event.get();
+}
+
+}  // namespace
+
+bool CheckSynchronize() {
+    std::deque<SyncRequest*> pending;
+    {
+        std::lock_guard<std::mutex> lock(g_queueLock);
+        pending.swap(g_queue);
+    }
+    for (SyncRequest* request : pending) {
+        try {
+            (*request->call)();
+        } catch (...) {
+            request->error = std::current_exception();
+        }
+        SetEvent(request->done.get());
+    }
+    return !pending.empty();
+}
+
+Thread::Thread(bool createSuspended) {
+    SyncEvent();  // both made on the UI thread, before any worker needs them
+    Application::Instance().Handle();
+    handle_.reset(CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, nullptr));
+    if (!handle_) RaiseLastOsError();
+    if (!createSuspended) Resume();
+}
+
+Thread::~Thread() {
+    if (handle_) WaitFor();
+}
+
+void Thread::Resume() { ResumeThread(handle_.get()); }
+
+void Thread::SetPriority(int priority) { SetThreadPriority(handle_.get(), priority); }
+
+int Thread::Priority() const { return GetThreadPriority(handle_.get()); }
+
+bool Thread::Finished() const { return finished_ != 0; }
+
+void Thread::WaitFor() {
+    HANDLE waits[2] = {handle_.get(), SyncEvent()};
+    for (;;) {
+        const DWORD r = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (r == WAIT_OBJECT_0) break;
+        if (r != WAIT_OBJECT_0 + 1) RaiseLastOsError();
+        CheckSynchronize();
+    }
+}
+
+void Thread::Synchronize(const std::function<void()>& call) {
+    SyncRequest request{&call, nullptr, Handle(CreateEventA(nullptr, TRUE, FALSE, nullptr))};
+    if (!request.done) RaiseLastOsError();
+    {
+        std::lock_guard<std::mutex> lock(g_queueLock);
+        g_queue.push_back(&request);
+    }
+    SetEvent(SyncEvent());
+    PostMessageA(Application::Instance().Handle(), WM_NULL, 0, 0);
+    WaitForSingleObject(request.done.get(), INFINITE);
+    if (request.error) std::rethrow_exception(request.error);
+}
+
+DWORD WINAPI Thread::ThreadProc(void* param) {
+    auto* self = static_cast<Thread*>(param);
+    try {
+        self->Execute();
+    } catch (...) {
+        self->fatalError_ = std::current_exception();
+    }
+    InterlockedExchange(&self->finished_, 1);
+    return 0;
+}
+
+}  // namespace pwg

@@ -1,0 +1,47 @@
+#pragma once
+// Window-message timers. All timers of a thread belong to one hidden tool
+// window of that thread and fire on its message loop; the timer message
+// names the timer object itself.
+#include <windows.h>
+
+#include <functional>
+
+namespace pwg {
+
+class Timer {
+public:
+    using Handler = std::function<void()>;
+
+    // Disabled timers with no handler start nothing; the first tick comes one
+    // interval after the timer starts.
+    explicit Timer(UINT intervalMs = 1000, bool enabled = true, Handler onTimer = {});
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+    ~Timer();
+
+    bool Enabled() const { return enabled_; }
+    UINT Interval() const { return interval_; }
+    // Enabling an enabled timer, or giving it its current interval, does
+    // nothing; a new interval restarts the period. Raises "Not enough timers
+    // available" when Windows has no timer to give.
+    void SetEnabled(bool enabled);
+    void SetInterval(UINT intervalMs);
+    void SetOnTimer(Handler onTimer);
+
+    // For tests: run the handler as a tick would.
+    void Tick();
+
+    // Tests replace this to make the next timer requests fail; the real
+    // SetTimer cannot be made to fail on demand.
+    static inline UINT_PTR(WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC) = ::SetTimer;
+
+private:
+    friend class TimerWindow;
+    void Update();
+
+    UINT interval_;
+    bool enabled_;
+    Handler onTimer_;
+};
+
+}  // namespace pwg

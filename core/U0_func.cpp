@@ -1,0 +1,166 @@
+#include "core/U0_func.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "core/Error.h"
+#include "core/RegKey.h"
+#include "core/Scramble.h"
+
+namespace pwg {
+
+ShutdownCalls shutdownCalls;
+
+namespace {
+
+// Kept in existence by every settings access; a failure here is no reason to
+// fail the access itself.
+void TouchKeptUserKey() {
+    RegKey kept;
+    kept.Create(HKEY_CURRENT_USER, kKeptUserKey, KEY_ALL_ACCESS);
+}
+
+std::string ModulePath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        // A full buffer means the path may have been cut short.
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::string LocaleText(LCTYPE type, const std::string& fallback) {
+    char text[128];
+    return GetLocaleInfoA(LOCALE_USER_DEFAULT, type, text, sizeof text) > 0 ? std::string(text) : fallback;
+}
+
+bool LocaleFlag(LCTYPE type, bool fallback) {
+    char text[8];
+    return GetLocaleInfoA(LOCALE_USER_DEFAULT, type, text, sizeof text) > 0 ? text[0] == '1' : fallback;
+}
+
+TimeFormat ReadLocaleTimeFormat() {
+    TimeFormat format;
+    format.twentyFourHour = LocaleFlag(LOCALE_ITIME, format.twentyFourHour);
+    format.hourLeadingZero = LocaleFlag(LOCALE_ITLZERO, format.hourLeadingZero);
+    format.timeSeparator = LocaleText(LOCALE_STIME, format.timeSeparator);
+    format.amDesignator = LocaleText(LOCALE_S1159, format.amDesignator);
+    format.pmDesignator = LocaleText(LOCALE_S2359, format.pmDesignator);
+    format.designatorBeforeHour = LocaleFlag(LOCALE_ITIMEMARKPOSN, format.designatorBeforeHour);
+    format.decimalSeparator = LocaleText(LOCALE_SDECIMAL, format.decimalSeparator);
+    for (unsigned byte = 0x80; byte < 0x100; ++byte)
+        if (IsDBCSLeadByte(static_cast<BYTE>(byte))) format.leadBytes.set(byte);
+    return format;
+}
+
+TimeFormat& CachedTimeFormat() {
+    static TimeFormat format = ReadLocaleTimeFormat();
+    return format;
+}
+
+}  // namespace
+
+std::string ReadSetting(std::string_view section, std::string_view name, std::string_view defaultValue) {
+    TouchKeptUserKey();
+    RegKey key;
+    if (key.Open(HKEY_CURRENT_CONFIG, std::string(section).c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
+        return std::string(defaultValue);
+
+    const std::string valueName(name);
+    DWORD type = 0, size = 0;
+    LSTATUS status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return std::string(defaultValue);
+    if (status != ERROR_SUCCESS) throw Error(FormatMessage1("Failed to get data for '%s'", name));
+    if (size == 0) return {};
+    if (type != REG_SZ && type != REG_EXPAND_SZ) throw Error(FormatMessage1("Invalid data type for '%s'", name));
+
+    std::string data;
+    do {  // again if the value grew between the two queries
+        data.resize(size);
+        status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(data.data()), &size);
+    } while (status == ERROR_MORE_DATA);
+    if (status != ERROR_SUCCESS) throw Error(FormatMessage1("Failed to get data for '%s'", name));
+    data.resize(strnlen(data.data(), std::min<size_t>(size, data.size())));
+    return data;
+}
+
+void WriteSetting(const SettingRecord& record) {
+    TouchKeptUserKey();
+    RegKey key;
+    if (key.Create(HKEY_CURRENT_CONFIG, record.section.c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
+        throw Error(FormatMessage1("Failed to create key %s", record.section));
+    if (RegSetValueExA(key.get(), record.name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(record.value.c_str()),
+                       static_cast<DWORD>(record.value.size() + 1)) != ERROR_SUCCESS)
+        throw Error(FormatMessage1("Failed to set data for '%s'", record.name));
+}
+
+bool WriteSettings(const std::vector<SettingRecord>& batch) {
+    try {
+        for (const SettingRecord& record : batch) WriteSetting(record);
+        return true;
+    } catch (const Error&) {
+        // Callers carry on with what they hold in memory; the next save tries again.
+        return false;
+    }
+}
+
+void RegisterAutoStart() {
+    const std::string path = ModulePath();
+    RegKey run;
+    if (path.empty() || run.Create(HKEY_LOCAL_MACHINE, kAutoStartKey, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
+        RegSetValueExA(run.get(), kAutoStartValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>(path.size() + 1)) != ERROR_SUCCESS)
+        throw Error(FormatMessage1("Failed to set data for '%s'", kAutoStartValue));
+}
+
+std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }
+
+std::string ReadPassword() {
+    return Unscramble(ReadSetting(kSettingsSection, kPasswordValue, ScrambledDefaultPassword()), kPasswordKey);
+}
+
+UsageWindow ReadUsageWindow() {
+    UsageWindow window;
+    window.start = TextToTime(ReadSetting(kSettingsSection, kBeginTimeValue, kDefaultBeginTime));
+    window.end = TextToTime(ReadSetting(kSettingsSection, kEndTimeValue, kDefaultEndTime));
+    return window;
+}
+
+const TimeFormat& CurrentTimeFormat() { return CachedTimeFormat(); }
+
+void RefreshTimeFormat() { CachedTimeFormat() = ReadLocaleTimeFormat(); }
+
+std::string TimeToText(double time) { return TimeToText(time, CachedTimeFormat()); }
+
+double TextToTime(std::string_view text) { return TextToTime(text, CachedTimeFormat()); }
+
+bool EnablePrivilege(const char* name, bool enable) {
+    HANDLE rawToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken)) return false;
+    const std::unique_ptr<void, decltype(&CloseHandle)> token(rawToken, &CloseHandle);
+
+    TOKEN_PRIVILEGES newState{1, {}};
+    if (!LookupPrivilegeValueA(nullptr, name, &newState.Privileges[0].Luid)) return false;
+    newState.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+    TOKEN_PRIVILEGES previousState{};
+    DWORD previousLength = sizeof previousState;
+    return AdjustTokenPrivileges(token.get(), FALSE, &newState, sizeof newState, &previousState,
+                                 &previousLength) != 0;
+}
+
+bool InitiateLocalShutdown(const char* computer, const char* message, DWORD timeoutSecs, bool forceAppsClosed,
+                           bool reboot) {
+    EnablePrivilege("SeShutdownPrivilege", true);
+    // The ANSI entry point takes non-const texts but does not write to them.
+    return shutdownCalls.initiateSystemShutdown(const_cast<char*>(computer), const_cast<char*>(message), timeoutSecs,
+                                                forceAppsClosed, reboot) != 0;
+}
+
+}  // namespace pwg

@@ -1,0 +1,92 @@
+#pragma once
+// Shared functions: the registry-backed settings, the auto-start entry, the
+// time-of-day text of the user's locale, and the privilege and shutdown calls.
+// UI thread only. Texts are in the ANSI code page.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/TimeText.h"
+
+namespace pwg {
+
+// Settings live under HKEY_CURRENT_CONFIG\ASTD as REG_SZ text.
+inline constexpr std::string_view kSettingsSection = "ASTD";
+inline constexpr std::string_view kPasswordValue = "PSW";
+inline constexpr std::string_view kBeginTimeValue = "BEGTIME";
+inline constexpr std::string_view kEndTimeValue = "ENDTIME";
+inline constexpr std::string_view kDefaultBeginTime = "08:00:00";
+inline constexpr std::string_view kDefaultEndTime = "21:30:00";
+
+// The program's entry among those Windows starts at log-on (HKEY_LOCAL_MACHINE).
+inline constexpr char kAutoStartKey[] = "SOFTWARE\\Microsoft\\windows\\CurrentVersion\\Run";
+inline constexpr char kAutoStartValue[] = "pw_gate";
+// Opened (and so kept in existence) under HKEY_CURRENT_USER by every settings
+// access; never holds anything.
+inline constexpr char kKeptUserKey[] = "software\\shutdown";
+
+// One value to store: section key, value name, value text.
+struct SettingRecord {
+    std::string section, name, value;
+};
+
+// The text of a value under HKEY_CURRENT_CONFIG\section, up to its first NUL;
+// the default when the key or the value is missing, "" for a zero-length value.
+// Throws pwg::Error "Invalid data type for '<name>'" for anything but REG_SZ
+// and REG_EXPAND_SZ (not expanded), "Failed to get data for '<name>'".
+std::string ReadSetting(std::string_view section, std::string_view name, std::string_view defaultValue);
+
+// Stores one value as REG_SZ, creating its section key when missing. Throws
+// pwg::Error "Failed to create key <section>", "Failed to set data for '<name>'".
+void WriteSetting(const SettingRecord& record);
+
+// Stores the records in order and stops at the first failure; those already
+// written stay. True when all were written.
+bool WriteSettings(const std::vector<SettingRecord>& batch);
+
+// Points the auto-start entry at this program's file. Throws pwg::Error
+// "Failed to set data for 'pw_gate'".
+void RegisterAutoStart();
+
+// Scramble of the factory-default password: a new seed on each call.
+std::string ScrambledDefaultPassword();
+// The administrator password in plain text (the default when none is stored).
+// Throws what ReadSetting and Unscramble throw.
+std::string ReadPassword();
+
+// The usage window: start and end as times of day.
+struct UsageWindow {
+    double start = 0;
+    double end = 0;
+};
+// Throws what ReadSetting throws, and "'<text>' is not a valid time".
+UsageWindow ReadUsageWindow();
+
+// The user locale's time settings, read on first use and kept.
+const TimeFormat& CurrentTimeFormat();
+// Reads them again: call when Windows announces new regional settings.
+void RefreshTimeFormat();
+// Time-of-day text in the user locale's long time format, and back.
+std::string TimeToText(double time);
+double TextToTime(std::string_view text);
+
+// Switches one privilege of the process token on or off; true when the
+// token accepted the change.
+bool EnablePrivilege(const char* name, bool enable);
+
+// The two calls that end the session or the machine. Tests replace them:
+// the real ones would end the test run's own session.
+struct ShutdownCalls {
+    decltype(&::ExitWindowsEx) exitWindowsEx = &::ExitWindowsEx;
+    decltype(&::InitiateSystemShutdownA) initiateSystemShutdown = &::InitiateSystemShutdownA;
+};
+extern ShutdownCalls shutdownCalls;
+
+// Enables the shutdown privilege and asks for a timed shutdown of the named
+// computer, showing the message during the timeout.
+bool InitiateLocalShutdown(const char* computer, const char* message, DWORD timeoutSecs, bool forceAppsClosed,
+                           bool reboot);
+
+}  // namespace pwg

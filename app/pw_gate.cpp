@@ -1,3 +1,21 @@
+// Program entry: a tool-window application window (no taskbar button, no
+// task-switcher entry), the main window, and the message loop.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "app/Unit1.h"
+#include "app/framework/Ansi.h"
+#include "app/framework/Application.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    using namespace pwg;
+    Application& app = Application::Instance();
+    HWND appWindow = app.Handle();
+    SetWindowLongA(appWindow, GWL_EXSTYLE, GetWindowLongA(appWindow, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+    app.SetTitle(A("岚栖自动关机助手"));
+    auto* mainForm = new TMainForm();
+    app.SetMainForm(mainForm);
+    app.Run();
+    // Going now takes the tray icon with it at once.
+    delete mainForm;
+    return 0;
+}

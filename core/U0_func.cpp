@@ -4,9 +4,11 @@
 #include <cstring>
 #include <memory>
 
+#include "app/AppState.h"
 #include "core/Error.h"
 #include "core/RegKey.h"
 #include "core/Scramble.h"
+#include "enforcement/u0_shutThread.h"
 
 namespace pwg {
 
@@ -162,5 +164,15 @@ bool InitiateLocalShutdown(const char* computer, const char* message, DWORD time
     return shutdownCalls.initiateSystemShutdown(const_cast<char*>(computer), const_cast<char*>(message), timeoutSecs,
                                                 forceAppsClosed, reboot) != 0;
 }
+
+void RestartEnforcement() {
+    AppState& s = State();
+    s.countdown = 0;
+    StopEnforcement();
+    s.enforcementWorker = std::make_unique<TshutThread>();
+    s.enforcementWorker->SetPriority(THREAD_PRIORITY_LOWEST);
+}
+
+void StopEnforcement() { State().enforcementWorker.reset(); }
 
 }  // namespace pwg

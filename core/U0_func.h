@@ -72,6 +72,13 @@ void RefreshTimeFormat();
 std::string TimeToText(double time);
 double TextToTime(std::string_view text);
 
+// Starts the enforcement afresh: the count to 0, any running worker stopped,
+// a new worker started at the lowest priority. The worker has the UI thread
+// create the one-second enforcement timer.
+void RestartEnforcement();
+// Stops the enforcement worker and its timer, if there is one.
+void StopEnforcement();
+
 // Switches one privilege of the process token on or off; true when the
 // token accepted the change.
 bool EnablePrivilege(const char* name, bool enable);

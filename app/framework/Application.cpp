@@ -50,7 +50,7 @@ void Application::SetTitle(const std::string& ansiTitle) {
 
 void Application::Run() {
     if (mainForm_ && showMainForm_) {
-        if (mainForm_->State() == WindowState::Minimized)
+        if (mainForm_->GetWindowState() == WindowState::Minimized)
             Minimize();
         else
             mainForm_->SetVisible(true);
@@ -110,8 +110,8 @@ void Application::Restore() {
     ShowWithoutAnimation(app, SW_RESTORE);
     SetWindowPos(app, nullptr, GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
                  SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    if (mainForm_ && mainForm_->State() == WindowState::Minimized && !mainForm_->Visible()) {
-        mainForm_->SetState(WindowState::Normal);
+    if (mainForm_ && mainForm_->GetWindowState() == WindowState::Minimized && !mainForm_->Visible()) {
+        mainForm_->SetWindowState(WindowState::Normal);
         mainForm_->SetVisible(true);
     }
 }

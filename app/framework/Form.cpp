@@ -94,7 +94,7 @@ void Form::SetVisible(bool visible) {
     }
 }
 
-void Form::SetState(WindowState state) {
+void Form::SetWindowState(WindowState state) {
     if (state_ == state) return;
     state_ = state;
     if (shown_ && visible_) ShowWindow(Handle(), state == WindowState::Minimized ? SW_MINIMIZE : SW_RESTORE);

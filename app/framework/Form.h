@@ -33,9 +33,9 @@ public:
     void SetVisible(bool visible);
     void Show() { SetVisible(true); }
     void Hide() { SetVisible(false); }
-    WindowState State() const { return state_; }
+    WindowState GetWindowState() const { return state_; }
     // Before the window is first shown this only records the state.
-    void SetState(WindowState state);
+    void SetWindowState(WindowState state);
     void SetCaption(std::string_view ansiCaption);  // does nothing when unchanged
     std::string Caption() const;
     void SetBounds(int left, int top);

@@ -1,0 +1,81 @@
+#include "app/LocalClock.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+
+namespace pwg {
+namespace {
+
+constexpr double kMsPerDay = 86400000.0;
+// FILETIME counts 100 ns from 1601-01-01; our dates count days from 1899-12-30.
+constexpr long long kTicksPerDay = 864000000000LL;
+constexpr long long kDays1601To1899 = 109205;
+
+SYSTEMTIME PickerValue(HWND picker) {
+    SYSTEMTIME st{};
+    if (SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) != GDT_VALID) GetLocalTime(&st);
+    return st;
+}
+
+void SetPickerValue(HWND picker, const SYSTEMTIME& st) {
+    SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+}
+
+}  // namespace
+
+double TimeOfDay(const SYSTEMTIME& st) {
+    return (((st.wHour * 60 + st.wMinute) * 60 + st.wSecond) * 1000.0 + st.wMilliseconds) / kMsPerDay;
+}
+
+int DateOf(const SYSTEMTIME& st) {
+    SYSTEMTIME midnight{st.wYear, st.wMonth, 0, st.wDay, 0, 0, 0, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&midnight, &ft);
+    const long long ticks = (static_cast<long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return static_cast<int>(ticks / kTicksPerDay - kDays1601To1899);
+}
+
+double LocalTimeOfDay() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return TimeOfDay(st);
+}
+
+int LocalDate() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return DateOf(st);
+}
+
+double PickerTime(HWND picker) {
+    SYSTEMTIME st = PickerValue(picker);
+    st.wMilliseconds = 0;
+    return TimeOfDay(st);
+}
+
+void SetPickerTime(HWND picker, double timeOfDay) {
+    SYSTEMTIME st = PickerValue(picker);
+    long long ms = std::llround((timeOfDay - std::floor(timeOfDay)) * kMsPerDay);
+    if (ms >= static_cast<long long>(kMsPerDay)) ms = 0;
+    st.wHour = static_cast<WORD>(ms / 3600000);
+    st.wMinute = static_cast<WORD>(ms / 60000 % 60);
+    st.wSecond = static_cast<WORD>(ms / 1000 % 60);
+    st.wMilliseconds = 0;
+    SetPickerValue(picker, st);
+}
+
+void SetPickerDate(HWND picker, int date) {
+    SYSTEMTIME st = PickerValue(picker);
+    const long long ticks = (static_cast<long long>(date) + kDays1601To1899) * kTicksPerDay;
+    FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME day;
+    FileTimeToSystemTime(&ft, &day);
+    st.wYear = day.wYear;
+    st.wMonth = day.wMonth;
+    st.wDay = day.wDay;
+    st.wDayOfWeek = day.wDayOfWeek;
+    SetPickerValue(picker, st);
+}
+
+}  // namespace pwg

@@ -1,0 +1,153 @@
+#include "app/Unit1.h"
+
+#include <cstring>
+
+#include "app/AppState.h"
+#include "app/LocalClock.h"
+#include "app/framework/Ansi.h"
+#include "app/framework/Application.h"
+#include "app/framework/ShowMessage.h"
+#include "core/Scramble.h"
+#include "core/U0_func.h"
+#include "gettime/GetTime.h"
+
+namespace pwg {
+namespace {
+
+TMainForm* g_mainForm = nullptr;
+constexpr char kPickerFormat[] = "yyyy-MM-dd  HH:mm";
+
+}  // namespace
+
+TMainForm* MainForm() { return g_mainForm; }
+
+TMainForm::TMainForm() : Form(nullptr, "岚栖自动关机助手", 492, 180, Border::Single) {
+    g_mainForm = this;
+    sGroupBox1 = AddGroupBox(kGroupBox1, 16, 24, 201, 97, "时间区间");
+    // The group boxes' children sit at the box's origin plus their own place.
+    sLabelFX1 = AddLabel(kLabelFX1, 16 + 8, 24 + 28, 62, 15, "开始时间：");
+    sLabelFX2 = AddLabel(kLabelFX2, 16 + 8, 24 + 68, 62, 15, "结束时间：");
+    Start_Time = AddTimePicker(kStartTime, 16 + 72, 24 + 24, 121, 21, kPickerFormat);
+    End_Time = AddTimePicker(kEndTime, 16 + 72, 24 + 64, 121, 21, kPickerFormat);
+    sGroupBox2 = AddGroupBox(kGroupBox2, 232, 24, 233, 97, "说明");
+    sLabelFX3 = AddLabel(kLabelFX3, 232 + 10, 24 + 26, 209, 67,
+                         "如果使用者没有在设定的 [开始时间] 和 [结束时间] 区间内操作电脑，系统会发出警告并且电脑会锁定到"
+                         "关机状态，没有解锁60秒后自动关机，解锁必须输入管理员密码。",
+                         true);
+    sBitBtn1 = AddButton(kBitBtn1, 80, 136, 73, 33, "确 认 设 置");
+
+    MainMenu1 = new MainMenu(this);
+    N1 = MainMenu1->Items().Add("系统");
+    N2 = N1->Add("密码设置");
+    N3 = N1->Add("解除锁定");
+    N4 = N1->Add("重新锁定");
+    AttachMenuBar(MainMenu1->BuildMenuBar());
+
+    PopupMenu1 = new PopupMenu(this);
+    N6 = PopupMenu1->Items().Add("显示主界面");
+    N7 = PopupMenu1->Items().Add("修改管理密码");
+    N8 = PopupMenu1->Items().Add("退出");
+
+    Timer1 = std::make_unique<Timer>(kSyncIntervalMs, true, [this] { Timer1Timer(); });
+    Timer2 = std::make_unique<Timer>(kFallbackIntervalMs, true, [this] { Timer2Timer(); });
+
+    SetBounds(kDesignLeft, kDesignTop);
+    FormCreate();
+}
+
+TMainForm::~TMainForm() {
+    StopEnforcement();
+    Timer1.reset();
+    Timer2.reset();
+    if (g_mainForm == this) g_mainForm = nullptr;
+}
+
+void TMainForm::FormCreate() {
+    AppState& s = State();
+    try {
+        RegisterAutoStart();
+        s.locked = false;
+        s.closePermit = false;
+        s.shutdownLatch = false;
+        s.syncFailures = 0;
+        s.password = ReadPassword();
+        s.passwordKnown = true;
+        s.windowStart = TextToTime(ReadSetting(kSettingsSection, kBeginTimeValue, kDefaultBeginTime));
+        s.windowStartKnown = true;
+        s.windowEnd = TextToTime(ReadSetting(kSettingsSection, kEndTimeValue, kDefaultEndTime));
+        s.windowEndKnown = true;
+        SetPickerTime(Start_Time, s.windowStart);
+        SetPickerTime(End_Time, s.windowEnd);
+        s.trustedTime = LocalTimeOfDay();
+        s.today = LocalDate();
+        SetPickerDate(Start_Time, s.today);
+        SetPickerDate(End_Time, s.today);
+        RestartEnforcement();
+        PlaceBottomRight();
+        // Only recorded: the message loop minimises the application instead of showing this window.
+        SetWindowState(WindowState::Minimized);
+    } catch (const std::exception& e) {
+        ShowMessage(e.what());
+    }
+}
+
+void TMainForm::OnClose(CloseAction&) {
+    // An error here leaves the window open and the settings unwritten.
+    RegisterAutoStart();
+    const AppState& s = State();
+    const std::string section(kSettingsSection);
+    std::vector<SettingRecord> batch;
+    if (s.windowStartKnown) batch.push_back({section, std::string(kBeginTimeValue), TimeToText(s.windowStart)});
+    if (s.windowEndKnown) batch.push_back({section, std::string(kEndTimeValue), TimeToText(s.windowEnd)});
+    if (s.passwordKnown) batch.push_back({section, std::string(kPasswordValue), Scramble(s.password, kPasswordKey)});
+    WriteSettings(batch);
+}
+
+LRESULT TMainForm::OnQueryEndSession() {
+    State().closePermit = true;
+    // A failing exit sequence raises out of here: the boundary reports it and
+    // answers 0, refusing the end of the session.
+    Close();
+    return 1;
+}
+
+void TMainForm::OnSysCommand(WPARAM command, LPARAM lParam) {
+    // Minimising and restoring are the application's, not this window's.
+    switch (command & 0xFFF0) {
+        case SC_MINIMIZE: Application::Instance().Minimize(); return;
+        case SC_RESTORE: Application::Instance().Restore(); return;
+    }
+    DefaultHandling(WM_SYSCOMMAND, command, lParam);
+}
+
+void TMainForm::OnSettingChange(const char* area) {
+    if (area && std::strcmp(area, "intl") == 0) RefreshTimeFormat();
+}
+
+void TMainForm::Timer1Timer() {
+    AppState& s = State();
+    if (GetTimeFromServer(6, &s.fetchedTime)) {
+        UpdateSysTime(s.fetchedTime);
+        s.trustedTime = LocalTimeOfDay();
+        s.today = LocalDate();
+        s.syncFailures = 0;
+    } else {
+        ++s.syncFailures;
+    }
+}
+
+void TMainForm::Timer2Timer() {
+    AppState& s = State();
+    if (s.syncFailures > 3) s.trustedTime = LocalTimeOfDay();
+}
+
+LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_QUERYENDSESSION: return OnQueryEndSession();
+        case WM_SYSCOMMAND: OnSysCommand(wParam, lParam); return 0;
+        case WM_SETTINGCHANGE: OnSettingChange(reinterpret_cast<const char*>(lParam)); break;
+    }
+    return Form::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace pwg

@@ -1,0 +1,53 @@
+#include "dialogs/U3_psw.h"
+
+#include <string>
+
+#include "app/AppState.h"
+#include "app/framework/Ansi.h"
+
+namespace pwg {
+
+Tf3_psw::Tf3_psw() : Form(nullptr, "管理员解锁", 316, 92, Border::Dialog) {
+    sLabelFX1 = AddLabel(kLabelFX1, 8, 16, 74, 15, "管理员解锁：");
+    sEdit1 = AddEdit(kEdit1, 80, 11, 217, 21);
+    sLabelFX4 = AddLabel(kLabelFX4, 72, 40, 230, 15, "默认密码739105，请在菜单中修改管理密码");
+    sLabelFX2 = AddLabel(kLabelFX2, 8, 64, 146, 15, "电脑即将关闭，剩下秒数：");
+    sLabelFX3 = AddLabel(kLabelFX3, 152, 64, 14, 15, "60");
+    sBitBtn1 = AddButton(kBitBtn1, 221, 58, 75, 25, "确 定");
+    PlaceBottomRight();
+}
+
+Tf3_psw::~Tf3_psw() {
+    if (State().unlockDialog == this) State().unlockDialog = nullptr;
+}
+
+void Tf3_psw::SetSecondsLeft(int seconds) { SetControlText(sLabelFX3, std::to_string(seconds)); }
+
+void Tf3_psw::OnCommand(int id, int code, HWND) {
+    if (id == kBitBtn1 && code == BN_CLICKED) sBitBtn1Click();
+}
+
+bool Tf3_psw::PreTranslateMessage(MSG& msg) {
+    // Enter in the entry does what the button does.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && msg.hwnd == sEdit1) {
+        sBitBtn1Click();
+        return true;
+    }
+    return Form::PreTranslateMessage(msg);
+}
+
+void Tf3_psw::sBitBtn1Click() {
+    AppState& s = State();
+    // Compared exactly as typed: blanks count.
+    if (ControlText(sEdit1) == s.password) {
+        s.locked = false;
+        s.countdown = 0;
+        SetModalResult(kModalOk);
+    } else {
+        SetControlText(sLabelFX2, A("密码错误！"));
+    }
+}
+
+void Tf3_psw::OnClose(CloseAction& action) { action = CloseAction::Free; }
+
+}  // namespace pwg

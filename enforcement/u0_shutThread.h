@@ -1,0 +1,36 @@
+#pragma once
+// The enforcement: a short-lived worker that asks the UI thread to create the
+// one-second enforcement timer, and the tick that timer runs.
+#include <memory>
+
+#include "app/framework/Thread.h"
+#include "app/framework/Timer.h"
+
+namespace pwg {
+
+class TshutThread : public Thread {
+public:
+    TshutThread();
+    // Waits for the worker (a timer creation it handed over runs meanwhile),
+    // then stops and destroys the timer.
+    ~TshutThread() override;
+
+    Timer* EnforcementTimer() const { return timer_.get(); }
+
+protected:
+    void Execute() override;
+
+private:
+    std::unique_ptr<Timer> timer_;
+};
+
+// Once a second: compare the trusted time with the usage window; while locked
+// and outside it, the unlock dialog, the countdown and in the end the power-off.
+void EnforcementTick();
+
+// Asks Windows to power off, then for a timed shutdown in 5 seconds. Raises
+// the operating-system error when the power-off request is refused, and then
+// asks nothing more.
+void RequestPowerOff();
+
+}  // namespace pwg

@@ -1,0 +1,257 @@
+// The enforcement tick, driven tick by tick: the test posts the ticks (and
+// the user's actions) that the unlock dialog's modal loop then dispatches in
+// order, exactly as the real one-second timer's ticks would arrive.
+#include <gtest/gtest.h>
+
+#include "app/AppState.h"
+#include "app/framework/Ansi.h"
+#include "app/framework/Application.h"
+#include "dialogs/U3_psw.h"
+#include "enforcement/u0_shutThread.h"
+#include "tests/support/AppFixture.h"
+#include "tests/support/UiDriver.h"
+
+namespace pwg::test {
+namespace {
+
+class TickTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        CreateMainForm();
+        AppState& s = State();
+        s.locked = true;
+        s.windowStart = Hours(8);
+        s.windowEnd = Hours(21.5);
+        s.trustedTime = Hours(22);  // outside
+    }
+
+    static std::string Label(HWND control) {
+        char text[256] = {};
+        GetWindowTextA(control, text, sizeof text);
+        return text;
+    }
+    static Tf3_psw* Dialog() { return State().unlockDialog; }
+    void PostTicks(int n) {
+        for (int i = 0; i < n; ++i) Post(EnforcementTick);
+    }
+    // Types into the dialog's entry and presses its button.
+    static void TypeAndConfirm(const std::string& ansi) {
+        SetWindowTextA(Dialog()->sEdit1, ansi.c_str());
+        SendMessageA(Dialog()->sBitBtn1, BM_CLICK, 0, 0);
+    }
+    std::string Caption() const { return main_->Caption(); }
+};
+
+TEST_F(TickTest, UnlockedShowsTheStateWhateverTheTime) {
+    for (double h : {3.0, 12.0, 22.0}) {
+        State().locked = false;
+        State().trustedTime = Hours(h);
+        EnforcementTick();
+        EXPECT_EQ(Caption(), A("系统已解锁"));
+        EXPECT_EQ(Dialog(), nullptr);
+        EXPECT_EQ(State().countdown, 0);
+    }
+}
+
+TEST_F(TickTest, LockedInsideHoldsTheCountAtZero) {
+    State().trustedTime = Hours(12);
+    State().countdown = 7;
+    EnforcementTick();
+    EXPECT_EQ(Caption(), A("系统已锁定"));
+    EXPECT_EQ(State().countdown, 0);
+    EXPECT_EQ(Dialog(), nullptr);
+}
+
+TEST_F(TickTest, ExactlyAtStartOrEndTheCountStandsStill) {
+    for (double h : {8.0, 21.5}) {
+        State().trustedTime = Hours(h);
+        State().countdown = 5;
+        EnforcementTick();
+        EXPECT_EQ(State().countdown, 5) << h;
+        EXPECT_EQ(Dialog(), nullptr);
+    }
+}
+
+TEST_F(TickTest, CountsDownAndPowersOffOnceOnTheSixtyFirstTick) {
+    std::vector<std::string> labels;
+    Post([&] { labels.push_back(Label(Dialog()->sLabelFX3)); });  // as the dialog opens
+    for (int i = 0; i < 60; ++i) {
+        Post(EnforcementTick);
+        Post([&] { labels.push_back(Label(Dialog()->sLabelFX3)); });
+    }
+    Post(EnforcementTick);  // the 61st: past the limit
+    EnforcementTick();      // opens the dialog and waits in it
+    ASSERT_EQ(labels.size(), 61u);
+    EXPECT_EQ(labels[0], "60");
+    EXPECT_EQ(labels[1], "59");
+    EXPECT_EQ(labels[30], "30");
+    EXPECT_EQ(labels[60], "0");
+    EXPECT_EQ(State().countdown, 61);
+    EXPECT_TRUE(State().shutdownLatch);
+    EXPECT_TRUE(State().closePermit);
+    char computer[16] = {};
+    DWORD size = sizeof computer;
+    GetComputerNameA(computer, &size);
+    EXPECT_EQ(ShutdownRecorder::calls,
+              (std::vector<std::string>{"ExitWindowsEx 8",
+                                        "InitiateSystemShutdown " + std::string(computer) + " " +
+                                            A("系统将要关机！") + " 5 1 0"}));
+    Pump();
+    EXPECT_EQ(Dialog(), nullptr);
+
+    // Latched: nothing more happens, and the caption is frozen.
+    State().locked = false;
+    PostTicks(3);
+    Pump();
+    EXPECT_EQ(ShutdownRecorder::calls.size(), 2u);
+    EXPECT_EQ(Caption(), A("系统已锁定"));
+}
+
+TEST_F(TickTest, RightPasswordLiftsTheLockAndTheOpeningTickCountsOne) {
+    State().password = "s3cret";
+    PostTicks(10);
+    Post([] { TypeAndConfirm("s3cret"); });
+    EnforcementTick();
+    EXPECT_FALSE(State().locked);
+    EXPECT_EQ(State().countdown, 1);
+    Pump();
+    EXPECT_EQ(Dialog(), nullptr);
+    EnforcementTick();
+    EXPECT_EQ(Caption(), A("系统已解锁"));
+    EXPECT_TRUE(ShutdownRecorder::calls.empty());
+}
+
+TEST_F(TickTest, PasswordIsComparedExactlyAsTyped) {
+    struct Case { const char* stored; const char* typed; bool accepted; };
+    const Case cases[] = {
+        {" pw", " pw", true}, {" pw", "pw", false}, {"pw ", "pw", false},
+        {"", "", true},       {"Pw", "pw", false},  {"pw", "pw ", false},
+    };
+    for (const Case& c : cases) {
+        State().locked = true;
+        State().countdown = 0;
+        State().password = c.stored;
+        Post([&] { TypeAndConfirm(c.typed); });
+        if (!c.accepted) Post([] { Dialog()->Close(); });
+        EnforcementTick();
+        EXPECT_EQ(!State().locked, c.accepted) << "'" << c.stored << "' typed '" << c.typed << "'";
+        Pump();
+    }
+}
+
+TEST_F(TickTest, WrongPasswordAtThirtySecondsLeftKeepsCounting) {
+    State().password = "right";
+    PostTicks(30);
+    std::string error, left, later;
+    Post([&] {
+        TypeAndConfirm("wrong");
+        error = Label(Dialog()->sLabelFX2);
+        left = Label(Dialog()->sLabelFX3);
+    });
+    Post(EnforcementTick);
+    Post([&] { later = Label(Dialog()->sLabelFX3); });
+    Post([] { TypeAndConfirm("right"); });
+    EnforcementTick();
+    EXPECT_EQ(error, A("密码错误！"));
+    EXPECT_EQ(left, "30");
+    EXPECT_EQ(later, "29");
+}
+
+TEST_F(TickTest, EnterInTheEntryConfirmsLikeTheButton) {
+    State().password = "pw";
+    Post([] {
+        SetWindowTextA(Dialog()->sEdit1, "pw");
+        PostMessageA(Dialog()->sEdit1, WM_KEYDOWN, VK_RETURN, 1);
+    });
+    EnforcementTick();
+    EXPECT_FALSE(State().locked);
+}
+
+TEST_F(TickTest, CloseBoxAtTwentyThenAFreshDialogCountsOn) {
+    PostTicks(20);
+    Post([] { PostMessageA(Dialog()->Handle(), WM_CLOSE, 0, 0); });
+    EnforcementTick();
+    EXPECT_EQ(State().countdown, 21);  // the resumed opening tick counted
+    EXPECT_TRUE(State().locked);
+    Pump();  // the closed dialog goes
+    ASSERT_EQ(Dialog(), nullptr);
+
+    std::string opened, next;
+    Post([&] { opened = Label(Dialog()->sLabelFX3); });
+    Post(EnforcementTick);
+    Post([&] { next = Label(Dialog()->sLabelFX3); });
+    Post([] { Dialog()->Close(); });
+    EnforcementTick();
+    EXPECT_EQ(opened, "60");
+    EXPECT_EQ(next, "38");
+    EXPECT_EQ(State().countdown, 23);
+}
+
+TEST_F(TickTest, SnapshotMovedIntoTheWindowClosesTheDialog) {
+    PostTicks(5);
+    Post([] { State().trustedTime = Hours(12); });
+    Post(EnforcementTick);
+    EnforcementTick();
+    EXPECT_EQ(State().countdown, 1);  // reset by the inside tick, then the opening tick's own count
+    Pump();
+    EXPECT_EQ(Dialog(), nullptr);
+    EnforcementTick();
+    EXPECT_EQ(State().countdown, 0);
+    EXPECT_TRUE(State().locked);
+}
+
+TEST_F(TickTest, WindowWithStartAfterEndHasNoInside) {
+    State().windowStart = Hours(22);
+    State().windowEnd = Hours(6);
+    for (double h : {23.0, 3.0, 12.0}) {
+        State().trustedTime = Hours(h);
+        State().countdown = 0;
+        Post([] { Dialog()->Close(); });
+        EnforcementTick();
+        EXPECT_EQ(State().countdown, 1) << h;
+        Pump();
+    }
+}
+
+TEST_F(TickTest, WindowWithStartEqualToEndIsOutsideButAtThatInstant) {
+    State().windowStart = State().windowEnd = Hours(9);
+    State().trustedTime = Hours(9);
+    State().countdown = 4;
+    EnforcementTick();
+    EXPECT_EQ(State().countdown, 4);
+    State().trustedTime = Hours(9) + 1.0 / 86400;
+    Post([] { Dialog()->Close(); });
+    EnforcementTick();
+    EXPECT_EQ(State().countdown, 5);
+}
+
+TEST_F(TickTest, RefusedPowerOffIsReportedAndNothingElseIsAsked) {
+    struct Case { DWORD error; std::string message; };
+    // The system's text for code 5 varies with the language; its start does not.
+    for (const Case& c : {Case{5, "System Error.  Code: 5.\r\n"}, Case{0, "A call to an OS function failed."}}) {
+        ResetState();
+        AppState& s = State();
+        s.locked = true;
+        s.windowStart = Hours(8);
+        s.windowEnd = Hours(21.5);
+        s.trustedTime = Hours(22);
+        s.countdown = 60;
+        ShutdownRecorder::calls.clear();
+        ShutdownRecorder::exitResult = FALSE;
+        ShutdownRecorder::exitError = c.error;
+        ModalWatcher report("#32770", kTestTitle, 0xFFFF, IDOK);
+        Post(EnforcementTick);  // through a window procedure, as the timer's tick arrives
+        EnforcementTick();
+        Pump();
+        const std::string text = report.Text();
+        EXPECT_EQ(text.substr(0, c.message.size()), c.message);
+        EXPECT_EQ(text.back(), '.');
+        EXPECT_EQ(ShutdownRecorder::calls, std::vector<std::string>{"ExitWindowsEx 8"});
+        EXPECT_TRUE(s.shutdownLatch);
+        EXPECT_EQ(Caption(), A("系统已锁定"));
+    }
+}
+
+}  // namespace
+}  // namespace pwg::test

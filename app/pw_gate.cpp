@@ -9,13 +9,19 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace pwg;
     Application& app = Application::Instance();
-    HWND appWindow = app.Handle();
-    SetWindowLongA(appWindow, GWL_EXSTYLE, GetWindowLongA(appWindow, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
-    app.SetTitle(A("岚栖自动关机助手"));
-    auto* mainForm = new TMainForm();
-    app.SetMainForm(mainForm);
-    app.Run();
-    // Going now takes the tray icon with it at once.
-    delete mainForm;
+    try {
+        HWND appWindow = app.Handle();
+        SetWindowLongA(appWindow, GWL_EXSTYLE, GetWindowLongA(appWindow, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+        app.SetTitle(A("岚栖自动关机助手"));
+        auto* mainForm = new TMainForm();
+        app.SetMainForm(mainForm);
+        app.Run();
+        // Going now takes the tray icon with it at once.
+        delete mainForm;
+    } catch (const std::exception& e) {
+        // Only a window that could not be made gets here.
+        app.ShowException(e);
+        return 1;
+    }
     return 0;
 }

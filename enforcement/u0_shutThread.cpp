@@ -29,7 +29,11 @@ void CloseUnlockDialog() {
 TshutThread::TshutThread() : Thread(false) {}
 
 TshutThread::~TshutThread() {
-    WaitFor();
+    try {
+        WaitFor();
+    } catch (const std::exception&) {
+        // The worker is gone all the same; the timer still goes.
+    }
     if (timer_) timer_->SetEnabled(false);
     timer_.reset();
 }

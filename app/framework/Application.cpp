@@ -33,7 +33,10 @@ Application& Application::Instance() {
 }
 
 HWND Application::Handle() {
-    if (!Window::Handle()) {
+    // Made once: while the process ends, Windows destroys it, and nothing
+    // may bring it back then.
+    if (!Window::Handle() && !created_) {
+        created_ = true;
         RegisterWindowClass(kApplicationClass);
         // Hidden, 0 x 0 at the screen centre; owner of every other window.
         CreateHandle(kApplicationClass, title_.c_str(),
@@ -127,7 +130,8 @@ void Application::RemoveHook(int id) {
 
 void Application::ShowException(const std::exception& error) {
     const std::string text = WithFullStop(error.what());
-    MessageBoxA(Handle(), text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+    // The report itself must not fail: without an application window the box has no owner.
+    MessageBoxA(Window::Handle(), text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 void Application::OnSysCommand(WPARAM command) {

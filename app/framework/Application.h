@@ -68,6 +68,7 @@ private:
     Form* mainForm_ = nullptr;
     bool showMainForm_ = true;
     bool terminated_ = false;
+    bool created_ = false;
     struct InstalledHook {
         int id;
         Hook hook;

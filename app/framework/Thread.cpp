@@ -18,9 +18,11 @@ struct SyncRequest {
 std::mutex g_queueLock;
 std::deque<SyncRequest*> g_queue;
 // Set whenever a call is queued, so a UI thread waiting for a worker wakes.
+// Lives as long as the process: a worker may still be waited for while
+// static objects are being destroyed at exit.
 HANDLE SyncEvent() {
-    static Handle event(CreateEventA(nullptr, FALSE, FALSE, nullptr));
-    return event.get();
+    static const HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return event;
 }
 
 }  // namespace
@@ -51,7 +53,11 @@ Thread::Thread(bool createSuspended) {
 }
 
 Thread::~Thread() {
-    if (handle_) WaitFor();
+    // A destructor must not raise; a failed wait means the thread is gone.
+    try {
+        if (handle_) WaitFor();
+    } catch (const std::exception&) {
+    }
 }
 
 void Thread::Resume() { ResumeThread(handle_.get()); }

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include "tests/gettime/ReplyBytes.h"
+
 #include <cstring>
 #include <functional>
 
@@ -87,32 +88,6 @@ TEST(TimeArithmetic, OffsetAndDelay) {
 
 // --- Packets -------------------------------------------------------------------
 
-// A server reply laid out by hand from RFC 4330's figure, not by the library.
-struct Reply {
-    unsigned leap = 0, version = 4, mode = 4, stratum = 2;
-    uint32_t rootDelay = 0, rootDispersion = 0;
-    char referenceId[5] = "GPS\0";
-    NtpTime originate = 0, receive = 0, transmit = 0;
-    size_t size = 48;
-
-    std::vector<uint8_t> Bytes() const {
-        std::vector<uint8_t> b(std::max<size_t>(size, 48));
-        auto put = [&b](size_t at, uint64_t v, size_t n) {
-            for (size_t i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * (n - 1 - i)));
-        };
-        b[0] = static_cast<uint8_t>(leap << 6 | version << 3 | mode);
-        b[1] = static_cast<uint8_t>(stratum);
-        put(4, rootDelay, 4);
-        put(8, rootDispersion, 4);
-        for (int i = 0; i < 4; ++i) b[12 + i] = static_cast<uint8_t>(referenceId[i]);
-        put(24, originate, 8);
-        put(32, receive, 8);
-        put(40, transmit, 8);
-        b.resize(size);
-        return b;
-    }
-};
-
 TEST(Packets, RequestIsVersion4ClientWithTheNonceAsTransmitTimestamp) {
     const Packet p = MakeRequest(0x0123456789ABCDEFu);
     const uint8_t nonce[] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
@@ -130,8 +105,8 @@ const NtpTime kT3 = kT2 + kQuarter;
 const NtpTime kT4 = kT1 + 2 * kQuarter;
 const uint32_t kEarliest = UnixFromNtpSeconds(3900000000u) - 86400;
 
-Reply GoodReply() {
-    Reply r;
+TestReply GoodReply() {
+    TestReply r;
     r.originate = kNonce;
     r.receive = kT2;
     r.transmit = kT3;
@@ -140,44 +115,44 @@ Reply GoodReply() {
 
 struct CheckRow {
     const char* what;
-    std::function<void(Reply&)> change;
+    std::function<void(TestReply&)> change;
     Check expected;
 };
 
 TEST(Packets, EachCheckOnItsOwn) {
     const CheckRow rows[] = {
-        {"good", [](Reply&) {}, Check::Good},
-        {"47 bytes", [](Reply& r) { r.size = 47; }, Check::WrongLength},
-        {"with a 20-byte authenticator", [](Reply& r) { r.size = 68; }, Check::Good},
-        {"another originate", [](Reply& r) { r.originate = kNonce + 1; }, Check::NotOurRequest},
-        {"zero originate", [](Reply& r) { r.originate = 0; }, Check::NotOurRequest},
-        {"mode 3", [](Reply& r) { r.mode = 3; }, Check::WrongMode},
-        {"mode 5", [](Reply& r) { r.mode = 5; }, Check::WrongMode},
-        {"version 2", [](Reply& r) { r.version = 2; }, Check::WrongVersion},
-        {"version 5", [](Reply& r) { r.version = 5; }, Check::WrongVersion},
-        {"version 3", [](Reply& r) { r.version = 3; }, Check::Good},
-        {"kiss RATE", [](Reply& r) { r.leap = 3, r.stratum = 0, std::memcpy(r.referenceId, "RATE", 4); }, Check::KissRate},
-        {"kiss DENY", [](Reply& r) { r.leap = 3, r.stratum = 0, std::memcpy(r.referenceId, "DENY", 4); }, Check::KissDeny},
-        {"kiss RSTR", [](Reply& r) { r.leap = 3, r.stratum = 0, std::memcpy(r.referenceId, "RSTR", 4); }, Check::KissDeny},
-        {"kiss INIT", [](Reply& r) { r.leap = 3, r.stratum = 0, std::memcpy(r.referenceId, "INIT", 4); }, Check::KissOther},
-        {"leap indicator 3", [](Reply& r) { r.leap = 3; }, Check::Unsynchronised},
-        {"leap second ahead", [](Reply& r) { r.leap = 1; }, Check::Good},
-        {"stratum 15", [](Reply& r) { r.stratum = 15; }, Check::Good},
-        {"stratum 16", [](Reply& r) { r.stratum = 16; }, Check::BadStratum},
-        {"zero receive", [](Reply& r) { r.receive = 0; }, Check::ZeroTimestamp},
-        {"zero transmit", [](Reply& r) { r.transmit = 0; }, Check::ZeroTimestamp},
-        {"receive after transmit", [](Reply& r) { r.receive = kT3 + 1; }, Check::ReceiveAfterTransmit},
-        {"server held it longer than the round trip", [](Reply& r) { r.transmit = kT2 + kNtpSecond; },
+        {"good", [](TestReply&) {}, Check::Good},
+        {"47 bytes", [](TestReply& r) { r.size = 47; }, Check::WrongLength},
+        {"with a 20-byte authenticator", [](TestReply& r) { r.size = 68; }, Check::Good},
+        {"another originate", [](TestReply& r) { r.originate = kNonce + 1; }, Check::NotOurRequest},
+        {"zero originate", [](TestReply& r) { r.originate = 0; }, Check::NotOurRequest},
+        {"mode 3", [](TestReply& r) { r.mode = 3; }, Check::WrongMode},
+        {"mode 5", [](TestReply& r) { r.mode = 5; }, Check::WrongMode},
+        {"version 2", [](TestReply& r) { r.version = 2; }, Check::WrongVersion},
+        {"version 5", [](TestReply& r) { r.version = 5; }, Check::WrongVersion},
+        {"version 3", [](TestReply& r) { r.version = 3; }, Check::Good},
+        {"kiss RATE", [](TestReply& r) { r.leap = 3, r.stratum = 0, std::memcpy(r.referenceId, "RATE", 4); }, Check::KissRate},
+        {"kiss DENY", [](TestReply& r) { r.leap = 3, r.stratum = 0, std::memcpy(r.referenceId, "DENY", 4); }, Check::KissDeny},
+        {"kiss RSTR", [](TestReply& r) { r.leap = 3, r.stratum = 0, std::memcpy(r.referenceId, "RSTR", 4); }, Check::KissDeny},
+        {"kiss INIT", [](TestReply& r) { r.leap = 3, r.stratum = 0, std::memcpy(r.referenceId, "INIT", 4); }, Check::KissOther},
+        {"leap indicator 3", [](TestReply& r) { r.leap = 3; }, Check::Unsynchronised},
+        {"leap second ahead", [](TestReply& r) { r.leap = 1; }, Check::Good},
+        {"stratum 15", [](TestReply& r) { r.stratum = 15; }, Check::Good},
+        {"stratum 16", [](TestReply& r) { r.stratum = 16; }, Check::BadStratum},
+        {"zero receive", [](TestReply& r) { r.receive = 0; }, Check::ZeroTimestamp},
+        {"zero transmit", [](TestReply& r) { r.transmit = 0; }, Check::ZeroTimestamp},
+        {"receive after transmit", [](TestReply& r) { r.receive = kT3 + 1; }, Check::ReceiveAfterTransmit},
+        {"server held it longer than the round trip", [](TestReply& r) { r.transmit = kT2 + kNtpSecond; },
          Check::NegativeDelay},
-        {"root distance 0.875 s", [](Reply& r) { r.rootDelay = 0x18000; }, Check::Good},
-        {"root distance 1.025 s", [](Reply& r) { r.rootDelay = 0x1CCCD; }, Check::TooFarFromRoot},
-        {"root dispersion 1 s", [](Reply& r) { r.rootDispersion = 0x10000; }, Check::TooFarFromRoot},
-        {"two days before the earliest time", [](Reply& r) { r.receive -= 2 * 86400 * kNtpSecond,
+        {"root distance 0.875 s", [](TestReply& r) { r.rootDelay = 0x18000; }, Check::Good},
+        {"root distance 1.025 s", [](TestReply& r) { r.rootDelay = 0x1CCCD; }, Check::TooFarFromRoot},
+        {"root dispersion 1 s", [](TestReply& r) { r.rootDispersion = 0x10000; }, Check::TooFarFromRoot},
+        {"two days before the earliest time", [](TestReply& r) { r.receive -= 2 * 86400 * kNtpSecond,
                                                               r.transmit -= 2 * 86400 * kNtpSecond; },
          Check::TooEarly},
     };
     for (const CheckRow& row : rows) {
-        Reply reply = GoodReply();
+        TestReply reply = GoodReply();
         row.change(reply);
         const std::vector<uint8_t> bytes = reply.Bytes();
         EXPECT_EQ(CheckReply(bytes, kNonce, kT1, kT4, kEarliest).check, row.expected) << row.what;

@@ -125,6 +125,7 @@ struct TimeClient::Server {
     bool numeric = false;  // an address literal: never looked up
     std::vector<Address> addresses;
     size_t next = 0;  // the address to ask next; moves on after a failure
+    UniqueSocket socket;  // connected to addresses[next], kept between requests
     std::shared_ptr<Lookup> lookup;
     std::optional<int64_t> lookupDue;  // none: as soon as it is needed
     ServerCourtesy courtesy;
@@ -138,6 +139,7 @@ struct TimeClient::Server {
             if (found) {
                 addresses = std::move(lookup->addresses);
                 next = 0;
+                socket = {};
             }
             lookupDue = now + (found ? kAddressLifetime : kLookupRetry);
             lookup.reset();
@@ -145,6 +147,11 @@ struct TimeClient::Server {
         if (numeric || lookup || courtesy.Retired() || (lookupDue && now < *lookupDue)) return;
         lookup = StartLookup(name);
         if (!lookup) lookupDue = now + kLookupRetry;
+    }
+
+    void MoveToNextAddress() {
+        next = (next + 1) % addresses.size();
+        socket = {};
     }
 };
 
@@ -169,8 +176,13 @@ bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
             return true;
         }
     }
-    const WinsockSession winsock;
-    if (!winsock.ok()) return false;
+    if (!winsockStarted_) {
+        // Started once and never stopped: WSACleanup must not run while the
+        // library unloads, and the process's end does it anyway.
+        WSADATA data;
+        winsockStarted_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        if (!winsockStarted_) return false;
+    }
     UseServers(ReadServerList());
     FindAddresses(start, start + kLookupWait);
 
@@ -187,7 +199,7 @@ bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
             *value = UnixFromNtp(sample_->serverTime);
             return true;
         }
-        server.next = (server.next + 1) % server.addresses.size();
+        server.MoveToNextAddress();
     }
     return false;
 }
@@ -232,35 +244,42 @@ std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until)
                                             BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
             return std::nullopt;
 
-    const UniqueSocket socket(::socket(to.storage.ss_family, SOCK_DGRAM, IPPROTO_UDP));
-    if (!socket) return std::nullopt;
-    // Windows would otherwise fail the next receive after an ICMP port
-    // unreachable; a missing listener is just a server that does not answer.
-    BOOL report = FALSE;
-    DWORD bytes = 0;
-    WSAIoctl(socket.get(), SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &bytes, nullptr, nullptr);
-    // Connected, so the stack drops datagrams from any other address or port.
-    if (connect(socket.get(), reinterpret_cast<const sockaddr*>(&to.storage), to.length) != 0) return std::nullopt;
+    if (!server.socket) {
+        UniqueSocket opened(::socket(to.storage.ss_family, SOCK_DGRAM, IPPROTO_UDP));
+        if (!opened) return std::nullopt;
+        // Windows would otherwise fail the next receive after an ICMP port
+        // unreachable; a missing listener is just a server that does not answer.
+        BOOL report = FALSE;
+        DWORD bytes = 0;
+        WSAIoctl(opened.get(), SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &bytes, nullptr, nullptr);
+        // Connected, so the stack drops datagrams from any other address or
+        // port. Late replies to earlier requests that wait in it fail the
+        // originate check.
+        if (connect(opened.get(), reinterpret_cast<const sockaddr*>(&to.storage), to.length) != 0)
+            return std::nullopt;
+        server.socket = std::move(opened);
+    }
+    const SOCKET socket = server.socket.get();
 
     const Packet request = MakeRequest(nonce);
     // T1 from the system clock, T4 = T1 + the monotonic round trip: a clock
     // moved meanwhile cannot bend the delay.
     const NtpTime t1 = SystemClockAsNtp();
     const int64_t sentAt = monotonic_();
-    if (send(socket.get(), reinterpret_cast<const char*>(request.data()), kPacketSize, 0) != kPacketSize)
+    if (send(socket, reinterpret_cast<const char*>(request.data()), kPacketSize, 0) != kPacketSize)
         return Answer{Outcome::Failed, sentAt};
 
     uint8_t datagram[512];
     for (int64_t left; (left = until - monotonic_()) > 0;) {
         fd_set readable;
         FD_ZERO(&readable);
-        FD_SET(socket.get(), &readable);
+        FD_SET(socket, &readable);
         const int64_t us = (left + 999) / 1000;
         timeval timeout{static_cast<long>(us / 1000000), static_cast<long>(us % 1000000)};
         const int ready = select(0, &readable, nullptr, nullptr, &timeout);
         if (ready < 0) break;
         if (ready == 0) continue;
-        const int received = recv(socket.get(), reinterpret_cast<char*>(datagram), sizeof datagram, 0);
+        const int received = recv(socket, reinterpret_cast<char*>(datagram), sizeof datagram, 0);
         const int64_t receivedAt = monotonic_();
         if (received < 0) {
             if (WSAGetLastError() == WSAEMSGSIZE) continue;  // not an NTP reply

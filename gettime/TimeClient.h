@@ -66,6 +66,7 @@ private:
 
     std::function<int64_t()> monotonic_;
     std::mutex busy_;
+    bool winsockStarted_ = false;
     std::vector<Server> servers_;
     std::optional<Sample> sample_;
 };

@@ -31,9 +31,8 @@ using UniqueHandle = Unique<HANDLE, &CloseHandle, nullptr>;
 using UniqueSocket = Unique<SOCKET, &closesocket, INVALID_SOCKET>;
 using UniqueKey = Unique<HKEY, &RegCloseKey, nullptr>;
 
-// Winsock started around each use, so the library holds no Winsock state
-// between calls and has nothing to clean up when it is unloaded. The count is
-// the process's, so a session inside another costs next to nothing.
+// Winsock for the span of a use. The count is the process's, so a session
+// inside another costs next to nothing.
 class WinsockSession {
 public:
     WinsockSession() {

@@ -46,14 +46,13 @@ int64_t WorstFirstCall(const std::string& servers) {
 int main() {
     const WinsockSession winsock;
     FakeSntpServer server(kServerTime);
-    const uint16_t port = static_cast<uint16_t>(std::stoi(server.Entry().substr(sizeof "127.0.0.1:" - 1)));
 
     // Raw: one request and its reply over a connected loopback socket.
     const UniqueSocket raw(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    to.sin_port = htons(port);
+    to.sin_port = htons(server.Port());
     connect(raw.get(), reinterpret_cast<sockaddr*>(&to), sizeof to);
     const Packet request = MakeRequest(1);
 

@@ -46,8 +46,6 @@ void FakeSntpServer::SetTime(uint32_t unixTime) {
     time_ = unixTime;
 }
 
-std::string FakeSntpServer::Entry() const { return "127.0.0.1:" + std::to_string(port_); }
-
 void FakeSntpServer::Serve() {
     while (!stop_) {
         fd_set readable;

@@ -29,7 +29,8 @@ public:
 
     void Set(Behaviour behaviour);
     void SetTime(uint32_t unixTime);
-    std::string Entry() const;  // "127.0.0.1:port", for the server list
+    uint16_t Port() const { return port_; }
+    std::string Entry() const { return "127.0.0.1:" + std::to_string(port_); }
     int Requests() const { return requests_; }
 
 private:

@@ -25,13 +25,13 @@ Shape Kiss(const char* code) {
     };
 }
 
-// A client against a fake server on loopback, named in the real registry.
-// The client's monotonic clock is the real one moved on by `skip`, so that
-// intervals of minutes pass at once.
+// A client against a fake server on loopback, named in the real registry
+// ("{port}" stands for the fake server's port). The client's monotonic clock
+// is the real one moved on by `skip`, so that intervals of minutes pass at once.
 class TimeClientTest : public ::testing::Test {
 protected:
-    explicit TimeClientTest(const std::string& extraServers = "")
-        : list_(extraServers + " " + server.Entry()) {}
+    explicit TimeClientTest(std::string servers = "127.0.0.1:{port}")
+        : list_(servers.replace(servers.find("{port}"), 6, std::to_string(server.Port()))) {}
 
     // One call, with its real duration.
     bool Call() {
@@ -197,15 +197,9 @@ TEST_F(TimeClientTest, KissDenyAndRestrictEndTheServerForTheRun) {
     }
 }
 
-// A second server ahead of the fake one in the list.
-class TimeClientWithFirstServer : public TimeClientTest {
+class NoListenerFirst : public TimeClientTest {
 protected:
-    explicit TimeClientWithFirstServer(const std::string& first) : TimeClientTest(first) {}
-};
-
-class NoListenerFirst : public TimeClientWithFirstServer {
-protected:
-    NoListenerFirst() : TimeClientWithFirstServer("127.0.0.1:" + std::to_string(ClosedPort())) {}
+    NoListenerFirst() : TimeClientTest("127.0.0.1:" + std::to_string(ClosedPort()) + " 127.0.0.1:{port}") {}
 };
 
 TEST_F(NoListenerFirst, PortUnreachableDoesNotStopTheNextServer) {
@@ -214,9 +208,9 @@ TEST_F(NoListenerFirst, PortUnreachableDoesNotStopTheNextServer) {
     EXPECT_LT(took, kBound);
 }
 
-class UnresolvableFirst : public TimeClientWithFirstServer {
+class UnresolvableFirst : public TimeClientTest {
 protected:
-    UnresolvableFirst() : TimeClientWithFirstServer("no-such-host.invalid") {}
+    UnresolvableFirst() : TimeClientTest("no-such-host.invalid 127.0.0.1:{port}") {}
 };
 
 TEST_F(UnresolvableFirst, NameThatDoesNotResolveKeepsTheBound) {
@@ -227,6 +221,17 @@ TEST_F(UnresolvableFirst, NameThatDoesNotResolveKeepsTheBound) {
     skip += kFirstBackoff;
     EXPECT_TRUE(Call());
     EXPECT_LT(took, kBound);
+}
+
+// Only a name: the first call waits briefly for its lookup on another thread.
+class NamedServer : public TimeClientTest {
+protected:
+    NamedServer() : TimeClientTest("localhost:{port}") {}
+};
+
+TEST_F(NamedServer, FirstCallWaitsForTheLookup) {
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kServerTime);
 }
 
 TEST(ServerList, BuiltInUnlessTheAdministratorSetsOne) {

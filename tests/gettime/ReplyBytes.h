@@ -3,6 +3,7 @@
 // so that the library's own reading of the fields is what the tests check.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace gettime {
@@ -13,6 +14,13 @@ struct TestReply {
     char referenceId[5] = "GPS\0";
     uint64_t originate = 0, receive = 0, transmit = 0;  // 32.32 NTP timestamps
     size_t size = 48;
+
+    // A kiss-o'-death: stratum 0 with the code in the reference identifier.
+    void Kiss(const char* code) {
+        leap = 3;
+        stratum = 0;
+        std::memcpy(referenceId, code, 4);
+    }
 
     std::vector<uint8_t> Bytes() const {
         std::vector<uint8_t> b(std::max<size_t>(size, 48));

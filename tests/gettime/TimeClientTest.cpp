@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "tests/gettime/FakeSntpServer.h"
 
 namespace gettime {
@@ -18,11 +16,7 @@ constexpr int64_t kBound = 1500 * kMillisecond;
 using Shape = FakeSntpServer::Shape;
 const Shape kHonest = [](TestReply&) {};
 Shape Kiss(const char* code) {
-    return [code](TestReply& r) {
-        r.leap = 3;
-        r.stratum = 0;
-        std::memcpy(r.referenceId, code, 4);
-    };
+    return [code](TestReply& r) { r.Kiss(code); };
 }
 
 // A client against a fake server on loopback, named in the real registry

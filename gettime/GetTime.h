@@ -1,5 +1,12 @@
 #pragma once
-// GetTime.dll: network time for pw_gate.
+// GetTime.dll: the time of day from network time servers (SNTP, RFC 4330),
+// for programs that must not trust the system clock, and setting the system
+// clock from it. Both functions are stdcall and exported under these plain
+// names in the 32-bit and the 64-bit build.
+//
+// The time value is seconds since 1970-01-01 00:00:00 UTC, unsigned 32-bit:
+// it runs until 2106-02-07 06:28:15 and is right across the NTP era change of
+// 2036-02-07 06:28:16. Values are rounded to the nearest second.
 #include <cstdint>
 #ifdef GETTIME_BUILD
 // GetTime.def alone names the exports, so the 32-bit build exports no @N aliases.
@@ -7,5 +14,26 @@
 #else
 #define GETTIME_API extern "C" __declspec(dllimport)
 #endif
+
+// Mode 6 asks the built-in servers, or the list an administrator put in
+// HKEY_LOCAL_MACHINE\SOFTWARE\GetTime, value "Servers" (REG_SZ or
+// REG_MULTI_SZ: "host" or "host:port" entries separated by blanks, commas,
+// semicolons or NULs; the 64-bit registry view). Any other mode returns 0.
+//
+// Returns non-zero with the time in *value, or 0 with *value untouched.
+// Always returns within one second, whatever the servers and the name
+// resolution do; a first call made before any server name has been resolved
+// may return 0 at once. Between real requests a call is answered from the
+// last good reply advanced by a monotonic clock that setting the system clock
+// does not move; a reply older than 1024 s is not used, and a call that then
+// gets no good reply returns 0. No server is asked more often than every 16 s;
+// one that fails is left alone for 64 s, doubling up to 1024 s, and one that
+// answers "RATE" for 1024 s; one that answers "DENY" or "RSTR" is never asked
+// again while the library is loaded. A call made while another is running on
+// another thread returns 0 at once.
 GETTIME_API unsigned char __stdcall GetTimeFromServer(int32_t mode, uint32_t* value);
+
+// Sets the system clock to `value`, enabling the process's system-time
+// privilege for the call. Values before the day the library was built are
+// refused and leave the clock alone.
 GETTIME_API void __stdcall UpdateSysTime(uint32_t value);

@@ -1,0 +1,323 @@
+#include "gettime/TimeClient.h"
+
+#include <bcrypt.h>
+#include <mswsock.h>
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "gettime/WinHandles.h"
+
+namespace gettime {
+
+const uint32_t kEarliestTime = UnixFromCompilerDate(__DATE__);
+
+namespace {
+
+struct Address {
+    sockaddr_storage storage{};
+    int length = 0;
+};
+
+std::vector<Address> Resolve(const ServerName& name, int flags) {
+    addrinfo hints{};
+    hints.ai_flags = flags;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_protocol = IPPROTO_UDP;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name.host.c_str(), std::to_string(name.port).c_str(), &hints, &found) != 0) return {};
+    const std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> owner(found, &freeaddrinfo);
+    std::vector<Address> addresses;
+    for (const addrinfo* a = found; a != nullptr && addresses.size() < 4; a = a->ai_next) {
+        if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+        Address& address = addresses.emplace_back();
+        std::memcpy(&address.storage, a->ai_addr, a->ai_addrlen);
+        address.length = static_cast<int>(a->ai_addrlen);
+    }
+    return addresses;
+}
+
+// One name lookup on a thread of its own, so that a slow or hanging resolver
+// never holds up a caller. The thread and the client share it.
+struct Lookup {
+    ServerName name;
+    UniqueHandle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    std::vector<Address> addresses;  // written before `done` is set, read after
+};
+
+struct LookupStart {
+    std::shared_ptr<Lookup> lookup;
+    HMODULE module;  // keeps this code loaded until the thread has left it
+};
+
+DWORD WINAPI LookupThread(void* parameter) {
+    HMODULE module;
+    {
+        const std::unique_ptr<LookupStart> start(static_cast<LookupStart*>(parameter));
+        module = start->module;
+        const WinsockSession winsock;
+        if (winsock.ok()) start->lookup->addresses = Resolve(start->lookup->name, 0);
+        SetEvent(start->lookup->done.get());
+    }
+    // The library may have been unloaded by everyone else meanwhile: this
+    // drops the last reference without returning into unmapped code.
+    FreeLibraryAndExitThread(module, 0);
+}
+
+std::shared_ptr<Lookup> StartLookup(const ServerName& name) {
+    auto lookup = std::make_shared<Lookup>();
+    lookup->name = name;
+    HMODULE module;
+    if (!lookup->done || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                             reinterpret_cast<LPCSTR>(&LookupThread), &module))
+        return nullptr;
+    auto start = std::make_unique<LookupStart>(LookupStart{lookup, module});
+    const UniqueHandle thread(CreateThread(nullptr, 0, &LookupThread, start.get(), 0, nullptr));
+    if (!thread) {
+        FreeLibrary(module);
+        return nullptr;
+    }
+    start.release();  // the thread owns it now
+    return lookup;
+}
+
+NtpTime SystemClockAsNtp() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return NtpFromWindowsTicks(uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime);
+}
+
+}  // namespace
+
+int64_t MonotonicNow() {
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return count.QuadPart / frequency * kNsPerSecond + count.QuadPart % frequency * kNsPerSecond / frequency;
+}
+
+std::vector<ServerName> ReadServerList() {
+    HKEY opened;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServerListKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) ==
+        ERROR_SUCCESS) {
+        const UniqueKey key(opened);
+        char text[2048];
+        DWORD type = 0, size = sizeof text;
+        if (RegQueryValueExA(key.get(), kServerListValue, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ==
+                ERROR_SUCCESS &&
+            (type == REG_SZ || type == REG_MULTI_SZ)) {
+            std::vector<ServerName> servers = ParseServerList(std::string_view(text, size));
+            if (!servers.empty()) return servers;
+        }
+    }
+    return ParseServerList(kBuiltInServers);
+}
+
+struct TimeClient::Server {
+    ServerName name;
+    bool numeric = false;  // an address literal: never looked up
+    std::vector<Address> addresses;
+    size_t next = 0;  // the address to ask next; moves on after a failure
+    UniqueSocket socket;  // connected to addresses[next], kept between requests
+    std::shared_ptr<Lookup> lookup;
+    std::optional<int64_t> lookupDue;  // none: as soon as it is needed
+    ServerCourtesy courtesy;
+
+    bool Ready(int64_t now) const { return !addresses.empty() && courtesy.MayAsk(now); }
+
+    // Takes in a finished lookup and starts one when the addresses are due.
+    void Refresh(int64_t now) {
+        if (lookup && WaitForSingleObject(lookup->done.get(), 0) == WAIT_OBJECT_0) {
+            const bool found = !lookup->addresses.empty();
+            if (found) {
+                addresses = std::move(lookup->addresses);
+                next = 0;
+                socket = {};
+            }
+            lookupDue = now + (found ? kAddressLifetime : kLookupRetry);
+            lookup.reset();
+        }
+        if (numeric || lookup || courtesy.Retired() || (lookupDue && now < *lookupDue)) return;
+        lookup = StartLookup(name);
+        if (!lookup) lookupDue = now + kLookupRetry;
+    }
+
+    void MoveToNextAddress() {
+        next = (next + 1) % addresses.size();
+        socket = {};
+    }
+};
+
+struct TimeClient::Answer {
+    Outcome outcome;
+    int64_t sentAt;
+    Sample sample{};
+};
+
+TimeClient::TimeClient(std::function<int64_t()> monotonic) : monotonic_(std::move(monotonic)) {}
+TimeClient::~TimeClient() = default;
+
+bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
+    if (mode != kServerListMode || value == nullptr) return false;
+    const std::unique_lock busy(busy_, std::try_to_lock);
+    if (!busy) return false;
+
+    const int64_t start = monotonic_();
+    if (sample_) {
+        if (const std::optional<uint32_t> time = UnixTimeFromSample(*sample_, start)) {
+            *value = *time;
+            return true;
+        }
+    }
+    if (!winsockStarted_) {
+        // Started once and never stopped: WSACleanup must not run while the
+        // library unloads, and the process's end does it anyway.
+        WSADATA data;
+        winsockStarted_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        if (!winsockStarted_) return false;
+    }
+    UseServers(ReadServerList());
+    FindAddresses(start, start + kLookupWait);
+
+    const int64_t deadline = start + kCallBudget;
+    for (Server& server : servers_) {
+        const int64_t now = monotonic_();
+        if (now >= deadline) break;
+        if (!server.Ready(now)) continue;
+        const std::optional<Answer> answer = Ask(server, std::min(deadline, now + kReplyWait));
+        if (!answer) continue;
+        server.courtesy.Record(answer->outcome, answer->sentAt);
+        if (answer->outcome == Outcome::Good) {
+            sample_ = answer->sample;
+            *value = UnixFromNtp(sample_->serverTime);
+            return true;
+        }
+        server.MoveToNextAddress();
+    }
+    return false;
+}
+
+void TimeClient::UseServers(std::vector<ServerName> names) {
+    std::vector<Server> servers;
+    for (ServerName& name : names) {
+        const auto known = std::find_if(servers_.begin(), servers_.end(), [&](const Server& s) { return s.name == name; });
+        if (known != servers_.end()) {
+            servers.push_back(std::move(*known));
+            servers_.erase(known);
+            continue;
+        }
+        Server& server = servers.emplace_back();
+        server.addresses = Resolve(name, AI_NUMERICHOST);
+        server.numeric = !server.addresses.empty();
+        server.name = std::move(name);
+    }
+    servers_ = std::move(servers);
+}
+
+void TimeClient::FindAddresses(int64_t now, int64_t waitUntil) {
+    for (Server& server : servers_) server.Refresh(now);
+    // With no server to ask yet, wait a while for the first lookup to finish.
+    while (std::none_of(servers_.begin(), servers_.end(), [now](const Server& s) { return s.Ready(now); })) {
+        std::vector<HANDLE> pending;
+        for (const Server& server : servers_)
+            if (server.lookup && server.courtesy.MayAsk(now)) pending.push_back(server.lookup->done.get());
+        if (pending.empty() || now >= waitUntil) return;
+        const auto ms = static_cast<DWORD>((waitUntil - now + kMillisecond - 1) / kMillisecond);
+        WaitForMultipleObjects(static_cast<DWORD>(pending.size()), pending.data(), FALSE, ms);
+        now = monotonic_();
+        for (Server& server : servers_) server.Refresh(now);
+    }
+}
+
+std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until) {
+    const Address& to = server.addresses[server.next];
+    NtpTime nonce = 0;
+    while (nonce == 0)  // a zero transmit timestamp means "not set"
+        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<UCHAR*>(&nonce), sizeof nonce,
+                                            BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+            return std::nullopt;
+
+    if (!server.socket) {
+        UniqueSocket opened(::socket(to.storage.ss_family, SOCK_DGRAM, IPPROTO_UDP));
+        if (!opened) return std::nullopt;
+        // Windows would otherwise fail the next receive after an ICMP port
+        // unreachable; a missing listener is just a server that does not answer.
+        BOOL report = FALSE;
+        DWORD bytes = 0;
+        WSAIoctl(opened.get(), SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &bytes, nullptr, nullptr);
+        // Connected, so the stack drops datagrams from any other address or
+        // port. Late replies to earlier requests that wait in it fail the
+        // originate check.
+        if (connect(opened.get(), reinterpret_cast<const sockaddr*>(&to.storage), to.length) != 0)
+            return std::nullopt;
+        server.socket = std::move(opened);
+    }
+    const SOCKET socket = server.socket.get();
+
+    const Packet request = MakeRequest(nonce);
+    // T1 from the system clock, T4 = T1 + the monotonic round trip: a clock
+    // moved meanwhile cannot bend the delay.
+    const NtpTime t1 = SystemClockAsNtp();
+    const int64_t sentAt = monotonic_();
+    if (send(socket, reinterpret_cast<const char*>(request.data()), kPacketSize, 0) != kPacketSize)
+        return Answer{Outcome::Failed, sentAt};
+
+    uint8_t datagram[512];
+    for (int64_t left; (left = until - monotonic_()) > 0;) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket, &readable);
+        const int64_t us = (left + 999) / 1000;
+        timeval timeout{static_cast<long>(us / 1000000), static_cast<long>(us % 1000000)};
+        const int ready = select(0, &readable, nullptr, nullptr, &timeout);
+        if (ready < 0) break;
+        if (ready == 0) continue;
+        const int received = recv(socket, reinterpret_cast<char*>(datagram), sizeof datagram, 0);
+        const int64_t receivedAt = monotonic_();
+        if (received < 0) {
+            if (WSAGetLastError() == WSAEMSGSIZE) continue;  // not an NTP reply
+            break;
+        }
+        const NtpTime t4 = t1 + static_cast<NtpTime>(NtpSpanFromNanoseconds(receivedAt - sentAt));
+        const ReplyCheck reply = CheckReply(std::span(datagram, static_cast<size_t>(received)), nonce, t1, t4,
+                                            kEarliestTime);
+        if (!AnswersRequest(reply.check)) continue;
+        return Answer{OutcomeOf(reply.check), sentAt, Sample{reply.serverTimeAtT4, receivedAt}};
+    }
+    return Answer{Outcome::Failed, sentAt};
+}
+
+bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set) {
+    if (unixTime < kEarliestTime) return false;
+    const uint64_t ticks = WindowsTicksFromUnix(unixTime);
+    const FILETIME fileTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME systemTime;
+    if (!FileTimeToSystemTime(&fileTime, &systemTime)) return false;
+
+    HANDLE opened;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return false;
+    const UniqueHandle token(opened);
+    TOKEN_PRIVILEGES enable{};
+    enable.PrivilegeCount = 1;
+    enable.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &enable.Privileges[0].Luid)) return false;
+    TOKEN_PRIVILEGES previous{};
+    DWORD size = sizeof previous;
+    // Succeeds with ERROR_NOT_ALL_ASSIGNED when the token lacks the privilege.
+    if (!AdjustTokenPrivileges(token.get(), FALSE, &enable, sizeof previous, &previous, &size) ||
+        GetLastError() != ERROR_SUCCESS)
+        return false;
+    const bool done = set(&systemTime) != FALSE;
+    AdjustTokenPrivileges(token.get(), FALSE, &previous, 0, nullptr, nullptr);  // as it was before
+    return done;
+}
+
+}  // namespace gettime

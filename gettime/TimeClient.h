@@ -1,0 +1,79 @@
+#pragma once
+// The network time client behind GetTime.dll's two exports.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "gettime/Sntp.h"
+
+namespace gettime {
+
+// The one mode there is: the server list below.
+inline constexpr int32_t kServerListMode = 6;
+
+// An administrator may replace the built-in servers with a value under
+// HKEY_LOCAL_MACHINE (its 64-bit view, so the 32-bit and 64-bit builds read the
+// same place). REG_SZ or REG_MULTI_SZ; entries as ParseServerList reads them.
+inline constexpr char kServerListKey[] = "SOFTWARE\\GetTime";
+inline constexpr char kServerListValue[] = "Servers";
+inline constexpr char kBuiltInServers[] = "ntp.aliyun.com ntp.tencent.com time.windows.com";
+// The administrator's list when it has a usable entry, else the built-in one.
+std::vector<ServerName> ReadServerList();
+
+// Bounds of one call, on the monotonic clock. The whole call stays under the
+// promised second with room for the thread to be scheduled late.
+inline constexpr int64_t kMillisecond = kNsPerSecond / 1000;
+inline constexpr int64_t kCallBudget = 900 * kMillisecond;
+inline constexpr int64_t kReplyWait = 500 * kMillisecond;   // per server asked
+inline constexpr int64_t kLookupWait = 400 * kMillisecond;  // for a name when no address is known yet
+// Names are looked up again in the background after this...
+inline constexpr int64_t kAddressLifetime = 3600 * kNsPerSecond;
+// ...or this long after a lookup found nothing.
+inline constexpr int64_t kLookupRetry = 60 * kNsPerSecond;
+
+// Times before the library was built are wrong whoever says them.
+extern const uint32_t kEarliestTime;
+
+// QueryPerformanceCounter in nanoseconds: steady, and not moved by setting the clock.
+int64_t MonotonicNow();
+
+class TimeClient {
+public:
+    // Tests pass a monotonic clock they can move ahead.
+    explicit TimeClient(std::function<int64_t()> monotonic = MonotonicNow);
+    ~TimeClient();
+    TimeClient(const TimeClient&) = delete;
+    TimeClient& operator=(const TimeClient&) = delete;
+
+    // Seconds since 1970 UTC into *value. Answers from the last good sample
+    // while it is younger than kMaxSampleAge, else asks the servers in list
+    // order. False for another mode, a null value, no good reply within the
+    // bound, or a call while another is running on another thread.
+    bool GetTime(int32_t mode, uint32_t* value);
+
+private:
+    struct Server;
+    struct Answer;
+    void UseServers(std::vector<ServerName> names);
+    void FindAddresses(int64_t now, int64_t waitUntil);
+    std::optional<Answer> Ask(Server& server, int64_t until);
+
+    std::function<int64_t()> monotonic_;
+    std::mutex busy_;
+    bool winsockStarted_ = false;
+    std::vector<Server> servers_;
+    std::optional<Sample> sample_;
+};
+
+// Sets the system clock to `unixTime` with the system-time privilege enabled
+// for the call. Refuses times before kEarliestTime. Tests pass their own
+// setter, since the real one would move the host's clock.
+using SetSystemTimeFunction = BOOL(WINAPI*)(const SYSTEMTIME*);
+bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set = &SetSystemTime);
+
+}  // namespace gettime

@@ -1,0 +1,317 @@
+#include "gettime/TimeClient.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/gettime/FakeSntpServer.h"
+
+namespace gettime {
+namespace {
+
+constexpr int64_t kSecond = kNsPerSecond;
+constexpr uint32_t kServerTime = 1893456000u;  // 2030-01-01 00:00:00 UTC
+constexpr uint32_t kLastSecondOfEra0 = 2085978495u;  // 2036-02-07 06:28:15 UTC
+// Generous slack over the promised second: a correctness bound, not a speed target.
+constexpr int64_t kBound = 1500 * kMillisecond;
+
+using Shape = FakeSntpServer::Shape;
+const Shape kHonest = [](TestReply&) {};
+Shape Kiss(const char* code) {
+    return [code](TestReply& r) { r.Kiss(code); };
+}
+
+// A client against a fake server on loopback, named in the real registry
+// ("{port}" stands for the fake server's port). The client's monotonic clock
+// is the real one moved on by `skip`, so that intervals of minutes pass at once.
+class TimeClientTest : public ::testing::Test {
+protected:
+    explicit TimeClientTest(std::string servers = "127.0.0.1:{port}")
+        : list_(servers.replace(servers.find("{port}"), 6, std::to_string(server.Port()))) {}
+
+    // One call, with its real duration.
+    bool Call() {
+        const int64_t start = MonotonicNow();
+        const bool ok = client.GetTime(kServerListMode, &value);
+        took = MonotonicNow() - start;
+        return ok;
+    }
+    void Answer(std::vector<Shape> datagrams) { server.Set({std::move(datagrams)}); }
+
+    FakeSntpServer server{kServerTime};
+    ServerListInRegistry list_;
+    int64_t skip = 0;
+    TimeClient client{[this] { return MonotonicNow() + skip; }};
+    uint32_t value = 0;
+    int64_t took = 0;
+};
+
+TEST_F(TimeClientTest, GoodReply) {
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kServerTime);
+    EXPECT_EQ(server.Requests(), 1);
+}
+
+TEST_F(TimeClientTest, OnlyModeSixAndAPlaceForTheValue) {
+    EXPECT_FALSE(client.GetTime(5, &value));
+    EXPECT_FALSE(client.GetTime(7, &value));
+    EXPECT_FALSE(client.GetTime(kServerListMode, nullptr));
+    EXPECT_EQ(server.Requests(), 0);
+}
+
+TEST_F(TimeClientTest, RepliesThatFailACheck) {
+    struct Row {
+        const char* what;
+        std::vector<Shape> datagrams;
+    };
+    const Row rows[] = {
+        {"mode 3", {[](TestReply& r) { r.mode = 3; }}},
+        {"version 2", {[](TestReply& r) { r.version = 2; }}},
+        {"leap indicator 3", {[](TestReply& r) { r.leap = 3; }}},
+        {"stratum 16", {[](TestReply& r) { r.stratum = 16; }}},
+        {"kiss INIT", {Kiss("INIT")}},
+        {"zero receive timestamp", {[](TestReply& r) { r.receive = 0; }}},
+        {"zero transmit timestamp", {[](TestReply& r) { r.transmit = 0; }}},
+        {"receive after transmit", {[](TestReply& r) { r.receive += kNtpSecond; }}},
+        {"negative delay", {[](TestReply& r) { r.transmit += 10 * kNtpSecond; }}},
+        {"root distance over a second", {[](TestReply& r) { r.rootDispersion = 0x10000; }}},
+        {"before the library was built", {[](TestReply& r) { r.receive = r.transmit = NtpTime{3155673600u} << 32; }}},
+        {"one reply per request: the first, unusable, counts", {[](TestReply& r) { r.leap = 3; }, kHonest}},
+        {"short datagrams only", {[](TestReply& r) { r.size = 47; }}},
+        {"other originate only", {[](TestReply& r) { r.originate ^= 1; }}},
+    };
+    for (const Row& row : rows) {
+        TimeClient fresh{MonotonicNow};
+        server.Set({row.datagrams});
+        const int before = server.Requests();
+        EXPECT_FALSE(fresh.GetTime(kServerListMode, &value)) << row.what;
+        EXPECT_EQ(server.Requests(), before + 1) << row.what;
+    }
+}
+
+TEST_F(TimeClientTest, StrayDatagramsDoNotEndTheRequest) {
+    Answer({[](TestReply& r) { r.size = 47; }, [](TestReply& r) { r.originate ^= 1; }, kHonest});
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kServerTime);
+}
+
+TEST_F(TimeClientTest, DuplicateReplyIsTakenOnce) {
+    Answer({kHonest, kHonest});
+    ASSERT_TRUE(Call());
+    // The copy must not answer the next request, which the server ignores.
+    skip += kMaxSampleAge + 1;
+    Answer({});
+    EXPECT_FALSE(Call());
+    EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST_F(TimeClientTest, NoReplyKeepsTheBound) {
+    Answer({});
+    EXPECT_FALSE(Call());
+    EXPECT_LT(took, kBound);
+}
+
+TEST_F(TimeClientTest, LateReplyIsNotUsed) {
+    static_assert(700 * kMillisecond > kReplyWait);
+    server.Set({{kHonest}, 700});
+    EXPECT_FALSE(Call());
+    EXPECT_LT(took, kBound);
+    // Asked again once the back-off allows; the late reply went to a closed socket.
+    server.Set({{kHonest}});
+    skip += kFirstBackoff;
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST_F(TimeClientTest, ReplyFromAnotherPortIsNotUsed) {
+    server.Set({{kHonest}, 0, true});
+    EXPECT_FALSE(Call());
+    EXPECT_LT(took, kBound);
+    EXPECT_EQ(server.Requests(), 1);
+}
+
+TEST_F(TimeClientTest, TimesEitherSideOfTheEraChange) {
+    for (uint32_t t : {kLastSecondOfEra0, kLastSecondOfEra0 + 2, 4294967295u}) {
+        TimeClient fresh{MonotonicNow};
+        server.SetTime(t);
+        ASSERT_TRUE(fresh.GetTime(kServerListMode, &value)) << t;
+        EXPECT_EQ(value, t);
+    }
+}
+
+TEST_F(TimeClientTest, AnswersFromTheSampleUntilItIsTooOld) {
+    server.SetTime(kLastSecondOfEra0);
+    ASSERT_TRUE(Call());
+    skip += 2 * kSecond;  // into NTP era 1
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kLastSecondOfEra0 + 2);
+    skip += kMaxSampleAge - 2 * kSecond - kSecond / 10;
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kLastSecondOfEra0 + 1024);
+    EXPECT_EQ(server.Requests(), 1);
+
+    // Too old: a fresh request, and without an answer no time at all.
+    skip += kSecond;
+    Answer({});
+    EXPECT_FALSE(Call());
+    EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST_F(TimeClientTest, FailedServerIsLeftAloneWhileItBacksOff) {
+    Answer({[](TestReply& r) { r.stratum = 16; }});
+    EXPECT_FALSE(Call());
+    Answer({kHonest});
+    skip += kFirstBackoff - kSecond;
+    EXPECT_FALSE(Call());
+    EXPECT_EQ(server.Requests(), 1);
+    skip += kSecond;
+    EXPECT_TRUE(Call());
+    EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST_F(TimeClientTest, KissRateBacksOff) {
+    Answer({Kiss("RATE")});
+    EXPECT_FALSE(Call());
+    Answer({kHonest});
+    skip += kMaxBackoff - kSecond;
+    EXPECT_FALSE(Call());
+    EXPECT_EQ(server.Requests(), 1);
+    skip += kSecond;
+    EXPECT_TRUE(Call());
+}
+
+TEST_F(TimeClientTest, KissDenyAndRestrictEndTheServerForTheRun) {
+    for (const char* code : {"DENY", "RSTR"}) {
+        TimeClient fresh{[this] { return MonotonicNow() + skip; }};
+        Answer({Kiss(code)});
+        const int before = server.Requests();
+        EXPECT_FALSE(fresh.GetTime(kServerListMode, &value)) << code;
+        Answer({kHonest});
+        skip += 100 * kMaxBackoff;
+        EXPECT_FALSE(fresh.GetTime(kServerListMode, &value)) << code;
+        EXPECT_EQ(server.Requests(), before + 1) << code;
+    }
+}
+
+class NoListenerFirst : public TimeClientTest {
+protected:
+    NoListenerFirst() : TimeClientTest("127.0.0.1:" + std::to_string(ClosedPort()) + " 127.0.0.1:{port}") {}
+};
+
+TEST_F(NoListenerFirst, PortUnreachableDoesNotStopTheNextServer) {
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kServerTime);
+    EXPECT_LT(took, kBound);
+}
+
+class UnresolvableFirst : public TimeClientTest {
+protected:
+    UnresolvableFirst() : TimeClientTest("no-such-host.invalid 127.0.0.1:{port}") {}
+};
+
+TEST_F(UnresolvableFirst, NameThatDoesNotResolveKeepsTheBound) {
+    Answer({});
+    EXPECT_FALSE(Call());
+    EXPECT_LT(took, kBound);
+    Answer({kHonest});
+    skip += kFirstBackoff;
+    EXPECT_TRUE(Call());
+    EXPECT_LT(took, kBound);
+}
+
+// Only a name: the first call waits briefly for its lookup on another thread.
+class NamedServer : public TimeClientTest {
+protected:
+    NamedServer() : TimeClientTest("localhost:{port}") {}
+};
+
+TEST_F(NamedServer, FirstCallWaitsForTheLookup) {
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kServerTime);
+}
+
+TEST(ServerList, BuiltInUnlessTheAdministratorSetsOne) {
+    const std::vector<ServerName> builtIn = ParseServerList(kBuiltInServers);
+    ASSERT_EQ(builtIn.size(), 3u);
+    EXPECT_EQ(ReadServerList(), builtIn);
+    {
+        const ServerListInRegistry list(std::string("ntp.example.org\0" "127.0.0.1:50123", 31), REG_MULTI_SZ);
+        EXPECT_EQ(ReadServerList(), (std::vector<ServerName>{{"ntp.example.org"}, {"127.0.0.1", 50123}}));
+    }
+    {
+        const ServerListInRegistry list("a:99999, [::1");
+        EXPECT_EQ(ReadServerList(), builtIn) << "nothing usable";
+    }
+    EXPECT_EQ(ReadServerList(), builtIn);
+}
+
+// --- Setting the clock ---------------------------------------------------------
+
+// What the library handed to SetSystemTime, and whether it held the privilege then.
+struct SetterRecord {
+    int calls = 0;
+    SYSTEMTIME time{};
+    bool privilegeEnabled = false;
+    BOOL result = TRUE;
+} record;
+
+bool SystemTimePrivilegeEnabled() {
+    HANDLE opened;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
+    const UniqueHandle token(opened);
+    LUID luid;
+    LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &luid);
+    alignas(TOKEN_PRIVILEGES) char buffer[4096];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenPrivileges, buffer, sizeof buffer, &size)) return false;
+    const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer);
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+        const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
+        if (p.Luid.LowPart == luid.LowPart && p.Luid.HighPart == luid.HighPart)
+            return (p.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    }
+    return false;
+}
+
+BOOL WINAPI RecordingSetter(const SYSTEMTIME* time) {
+    ++record.calls;
+    record.time = *time;
+    record.privilegeEnabled = SystemTimePrivilegeEnabled();
+    return record.result;
+}
+
+TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
+    struct Row {
+        uint32_t unix;
+        WORD year, month, dayOfWeek, day, hour, minute, second;
+    };
+    const Row rows[] = {
+        {1893456000u, 2030, 1, 2, 1, 0, 0, 0},             // Tuesday
+        {kLastSecondOfEra0 + 1, 2036, 2, 4, 7, 6, 28, 16},  // Thursday, NTP era 1
+        {4294967295u, 2106, 2, 0, 7, 6, 28, 15},            // Sunday, the last value
+    };
+    const bool enabledBefore = SystemTimePrivilegeEnabled();
+    for (const Row& row : rows) {
+        record = {};
+        EXPECT_TRUE(SetSystemClock(row.unix, &RecordingSetter)) << row.unix;
+        ASSERT_EQ(record.calls, 1);
+        const SYSTEMTIME& t = record.time;
+        EXPECT_EQ((std::vector<WORD>{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                                     t.wMilliseconds}),
+                  (std::vector<WORD>{row.year, row.month, row.dayOfWeek, row.day, row.hour, row.minute, row.second, 0}))
+            << row.unix;
+        EXPECT_TRUE(record.privilegeEnabled);
+    }
+    EXPECT_EQ(SystemTimePrivilegeEnabled(), enabledBefore) << "privilege put back as it was";
+}
+
+TEST(SetSystemClock, RefusesTimesBeforeTheBuildAndReportsFailure) {
+    record = {};
+    EXPECT_TRUE(SetSystemClock(kEarliestTime, &RecordingSetter));
+    EXPECT_FALSE(SetSystemClock(kEarliestTime - 1, &RecordingSetter));
+    EXPECT_FALSE(SetSystemClock(0, &RecordingSetter));
+    EXPECT_EQ(record.calls, 1);
+    record.result = FALSE;
+    EXPECT_FALSE(SetSystemClock(kEarliestTime, &RecordingSetter));
+}
+
+}  // namespace
+}  // namespace gettime

@@ -140,7 +140,7 @@ Outcome OutcomeOf(Check c);
 
 class ServerCourtesy {
 public:
-    bool MayAsk(int64_t now) const { return !retired_ && (!asked_ || now - nextAllowed_ >= 0); }
+    bool MayAsk(int64_t now) const { return !retired_ && (!asked_ || now >= nextAllowed_); }
     bool Retired() const { return retired_; }
     // `sentAt` is when the request went out: intervals run between requests.
     void Record(Outcome outcome, int64_t sentAt);

@@ -155,39 +155,30 @@ TEST_F(TimeClientTest, AnswersFromTheSampleUntilItIsTooOld) {
     EXPECT_EQ(server.Requests(), 2);
 }
 
-TEST_F(TimeClientTest, FailedServerIsLeftAloneWhileItBacksOff) {
-    Answer({[](TestReply& r) { r.stratum = 16; }});
-    EXPECT_FALSE(Call());
-    Answer({kHonest});
-    skip += kFirstBackoff - kSecond;
-    EXPECT_FALSE(Call());
-    EXPECT_EQ(server.Requests(), 1);
-    skip += kSecond;
-    EXPECT_TRUE(Call());
-    EXPECT_EQ(server.Requests(), 2);
-}
-
-TEST_F(TimeClientTest, KissRateBacksOff) {
-    Answer({Kiss("RATE")});
-    EXPECT_FALSE(Call());
-    Answer({kHonest});
-    skip += kMaxBackoff - kSecond;
-    EXPECT_FALSE(Call());
-    EXPECT_EQ(server.Requests(), 1);
-    skip += kSecond;
-    EXPECT_TRUE(Call());
-}
-
-TEST_F(TimeClientTest, KissDenyAndRestrictEndTheServerForTheRun) {
-    for (const char* code : {"DENY", "RSTR"}) {
+TEST_F(TimeClientTest, ServerIsLeftAloneAfterAFailureOrAKiss) {
+    struct Row {
+        const char* what;
+        Shape reply;
+        int64_t wait;  // 0: never asked again
+    };
+    const Row rows[] = {
+        {"unusable reply", [](TestReply& r) { r.stratum = 16; }, kFirstBackoff},
+        {"RATE", Kiss("RATE"), kMaxBackoff},
+        {"DENY", Kiss("DENY"), 0},
+        {"RSTR", Kiss("RSTR"), 0},
+    };
+    for (const Row& row : rows) {
         TimeClient fresh{[this] { return MonotonicNow() + skip; }};
-        Answer({Kiss(code)});
+        const auto call = [&] { return fresh.GetTime(kServerListMode, &value); };
         const int before = server.Requests();
-        EXPECT_FALSE(fresh.GetTime(kServerListMode, &value)) << code;
+        Answer({row.reply});
+        EXPECT_FALSE(call()) << row.what;
         Answer({kHonest});
-        skip += 100 * kMaxBackoff;
-        EXPECT_FALSE(fresh.GetTime(kServerListMode, &value)) << code;
-        EXPECT_EQ(server.Requests(), before + 1) << code;
+        skip += (row.wait != 0 ? row.wait : 100 * kMaxBackoff) - kSecond;
+        EXPECT_FALSE(call()) << row.what;
+        skip += kSecond;
+        EXPECT_EQ(call(), row.wait != 0) << row.what;
+        EXPECT_EQ(server.Requests(), before + (row.wait != 0 ? 2 : 1)) << row.what;
     }
 }
 

@@ -211,10 +211,9 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CLOSE: Close(); return 0;
         case WM_COMMAND:
-            if (lParam)
+            // A menu's command names its item; anything else is the form's.
+            if (lParam || HIWORD(wParam) != 0 || !MenuItem::DispatchCommand(LOWORD(wParam)))
                 OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-            else if (HIWORD(wParam) == 0)
-                MenuItem::DispatchCommand(LOWORD(wParam));
             return 0;
         case WM_CTLCOLORSTATIC: return OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), false);
         case WM_CTLCOLOREDIT: return OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), true);

@@ -29,18 +29,20 @@ void AppendItems(HMENU menu, const std::vector<MenuItem*>& items) {
 
 }  // namespace
 
-MenuItem::MenuItem(Component* owner, std::string_view utf8Caption, std::function<void()> onClick)
-    : Component(owner), caption_(A(utf8Caption)), command_(g_nextCommand++), onClick_(std::move(onClick)) {
+MenuItem::MenuItem(Component* owner, std::string_view utf8Caption, std::function<void()> onClick, UINT command)
+    : Component(owner), caption_(A(utf8Caption)), command_(command ? command : g_nextCommand++),
+      onClick_(std::move(onClick)) {
     ItemsByCommand()[command_] = this;
 }
 
 MenuItem::~MenuItem() {
     DestroyComponents();
-    ItemsByCommand().erase(command_);
+    const auto it = ItemsByCommand().find(command_);
+    if (it != ItemsByCommand().end() && it->second == this) ItemsByCommand().erase(it);
 }
 
-MenuItem* MenuItem::Add(std::string_view utf8Caption, std::function<void()> onClick) {
-    items_.push_back(new MenuItem(this, utf8Caption, std::move(onClick)));
+MenuItem* MenuItem::Add(std::string_view utf8Caption, std::function<void()> onClick, UINT command) {
+    items_.push_back(new MenuItem(this, utf8Caption, std::move(onClick), command));
     return items_.back();
 }
 

@@ -17,7 +17,9 @@ namespace pwg {
 
 class MenuItem : public Component {
 public:
-    MenuItem(Component* owner, std::string_view utf8Caption, std::function<void()> onClick = {});
+    // A command number of 0 takes the next free one; windows whose commands are
+    // sent from outside (as a click sends them) give fixed numbers below 1000.
+    MenuItem(Component* owner, std::string_view utf8Caption, std::function<void()> onClick = {}, UINT command = 0);
     ~MenuItem() override;
 
     const std::string& Caption() const { return caption_; }  // ANSI
@@ -26,7 +28,7 @@ public:
     void SetDefault(bool isDefault) { default_ = isDefault; }
     void SetOnClick(std::function<void()> onClick) { onClick_ = std::move(onClick); }
 
-    MenuItem* Add(std::string_view utf8Caption, std::function<void()> onClick = {});
+    MenuItem* Add(std::string_view utf8Caption, std::function<void()> onClick = {}, UINT command = 0);
     const std::vector<MenuItem*>& Items() const { return items_; }
 
     void Click();

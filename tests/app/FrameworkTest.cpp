@@ -1,0 +1,286 @@
+// The window framework under real windows and messages.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "app/framework/Application.h"
+#include "app/framework/ErrorReport.h"
+#include "app/framework/Form.h"
+#include "app/framework/OsError.h"
+#include "app/framework/ShowMessage.h"
+#include "app/framework/Thread.h"
+#include "app/framework/Timer.h"
+#include "core/Error.h"
+#include "tests/support/AppFixture.h"
+#include "tests/support/UiDriver.h"
+
+namespace pwg::test {
+namespace {
+
+class TestForm : public Form {
+public:
+    explicit TestForm(Border border = Border::Dialog) : Form(nullptr, "test form", 200, 100, border) {
+        ++alive;
+    }
+    ~TestForm() override { --alive; }
+    static inline int alive = 0;
+};
+
+class FrameworkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Application::Instance().SetTitle(kTestTitle);
+        Application::Instance().ResetTerminated();
+    }
+    void TearDown() override { Pump(); }
+};
+
+TEST(ErrorReportText, FullStopOnlyAfterCharactersThatSortAfterIt) {
+    struct Case { const char* in; const char* out; };
+    const Case cases[] = {
+        {"Disk full", "Disk full."},        {"Done.", "Done."},   {"Really!", "Really!"},
+        {"(see above)", "(see above)"},     {"it's'", "it's'"},   {"a, b,", "a, b,"},
+        {"Why?", "Why?."},                  {"ratio 1:", "ratio 1:."},
+        {"code 7", "code 7."},              {"", ""},
+        {"\xC3\xDC\xC2\xEB\xB4\xED\xCE\xF3", "\xC3\xDC\xC2\xEB\xB4\xED\xCE\xF3."},  // 密码错误 in code page 936
+    };
+    for (const Case& c : cases) EXPECT_EQ(WithFullStop(c.in), c.out) << c.in;
+}
+
+TEST(OsErrorText, CodeAndSystemTextOrTheGenericMessage) {
+    EXPECT_EQ(OsErrorMessage(0), "A call to an OS function failed");
+    const std::string text = OsErrorMessage(ERROR_ACCESS_DENIED);
+    const std::string head = "System Error.  Code: 5.\r\n";
+    ASSERT_GT(text.size(), head.size());
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    const char last = text.back();
+    EXPECT_TRUE(last != '.' && last != '\n' && last != '\r' && last != ' ') << text;
+}
+
+// Counts the timer requests the framework makes of Windows.
+struct TimerRequests {
+    TimerRequests() {
+        count = 0;
+        fail = false;
+        Timer::setTimer = [](HWND w, UINT_PTR id, UINT ms, TIMERPROC p) -> UINT_PTR {
+            ++count;
+            return fail ? 0 : ::SetTimer(w, id, ms, p);
+        };
+    }
+    ~TimerRequests() { Timer::setTimer = ::SetTimer; }
+    static inline int count = 0;
+    static inline bool fail = false;
+};
+
+TEST_F(FrameworkTest, TimerRestartsOnlyForARealChange) {
+    TimerRequests requests;
+    Timer timer(5000, true, [] {});
+    EXPECT_EQ(requests.count, 1);
+    timer.SetEnabled(true);
+    timer.SetInterval(5000);
+    EXPECT_EQ(requests.count, 1) << "an enabled timer with its own interval is left running";
+    timer.SetInterval(6000);
+    EXPECT_EQ(requests.count, 2) << "a new interval restarts the period";
+    timer.SetEnabled(false);
+    timer.SetInterval(7000);
+    EXPECT_EQ(requests.count, 2) << "a disabled timer asks for nothing";
+    Timer noHandler(1000, true);
+    Timer zero(0, true, [] {});
+    EXPECT_EQ(requests.count, 2);
+}
+
+TEST_F(FrameworkTest, TimerThatWindowsRefusesRaises) {
+    TimerRequests requests;
+    TimerRequests::fail = true;
+    try {
+        Timer timer(1000, true, [] {});
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Not enough timers available");
+    }
+}
+
+TEST_F(FrameworkTest, TimerTicksFromTheMessageLoop) {
+    int ticks = 0;
+    Timer timer(10, true, [&] { ++ticks; });
+    EXPECT_TRUE(PumpUntil([&] { return ticks >= 2; }));
+}
+
+TEST_F(FrameworkTest, ModalLoopDisablesExactlyTheVisibleEnabledWindows) {
+    TestForm shown, disabled, hidden;
+    shown.Show();
+    disabled.Show();
+    EnableWindow(disabled.Handle(), FALSE);
+    TestForm dialog;
+    bool shownWasEnabled = true, hiddenWasEnabled = false;
+    Post([&] {
+        shownWasEnabled = IsWindowEnabled(shown.Handle());
+        hiddenWasEnabled = IsWindowEnabled(hidden.Handle());
+        dialog.SetModalResult(kModalOk);
+    });
+    EXPECT_EQ(dialog.ShowModal(), kModalOk);
+    EXPECT_FALSE(shownWasEnabled);
+    EXPECT_TRUE(hiddenWasEnabled);
+    EXPECT_TRUE(IsWindowEnabled(shown.Handle()));
+    EXPECT_FALSE(IsWindowEnabled(disabled.Handle())) << "a window disabled before stays disabled";
+    EXPECT_FALSE(dialog.Visible());
+}
+
+TEST_F(FrameworkTest, ModalLoopEndsWithCancelOnCloseBoxAndAltF4) {
+    for (LPARAM how : {0, 1}) {
+        TestForm dialog;
+        Post([&] {
+            if (how == 0)
+                PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
+            else
+                PostMessageA(dialog.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
+        EXPECT_EQ(dialog.ShowModal(), kModalCancel) << how;
+    }
+}
+
+TEST_F(FrameworkTest, ModalLoopDispatchesTimersAndPostedMessages) {
+    TestForm dialog;
+    int ticks = 0;
+    Timer timer(10, true, [&] {
+        if (++ticks == 3) dialog.SetModalResult(kModalOk);
+    });
+    EXPECT_EQ(dialog.ShowModal(), kModalOk);
+    EXPECT_EQ(ticks, 3);
+}
+
+TEST_F(FrameworkTest, ReleaseHidesNowAndDestroysWhenTheRequestIsDispatched) {
+    auto* form = new TestForm();
+    form->Show();
+    const HWND hwnd = form->Handle();
+    const int before = TestForm::alive;
+    form->Release();
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    EXPECT_EQ(TestForm::alive, before) << "still there for the code that showed it";
+    Pump();
+    EXPECT_EQ(TestForm::alive, before - 1);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(FrameworkTest, ReleaseDuringItsOwnModalLoopEndsTheLoopFirst) {
+    auto* form = new TestForm();
+    const int before = TestForm::alive;
+    Post([&] { form->Release(); });
+    EXPECT_EQ(form->ShowModal(), kModalCancel);
+    EXPECT_EQ(TestForm::alive, before) << "the loop has ended but the object is not gone yet";
+    Pump();
+    EXPECT_EQ(TestForm::alive, before - 1);
+}
+
+class SyncWorker : public Thread {
+public:
+    explicit SyncWorker(std::function<void()> call) : Thread(true), call_(std::move(call)) { Resume(); }
+    ~SyncWorker() override { WaitFor(); }
+    std::atomic<bool> returned{false};
+
+protected:
+    void Execute() override {
+        Synchronize(call_);
+        returned = true;
+    }
+
+private:
+    std::function<void()> call_;
+};
+
+TEST_F(FrameworkTest, HandedOverCallRunsOnTheUiThread) {
+    DWORD ranOn = 0;
+    SyncWorker worker([&] { ranOn = GetCurrentThreadId(); });
+    EXPECT_TRUE(PumpUntil([&] { return worker.Finished(); }));
+    EXPECT_EQ(ranOn, GetCurrentThreadId());
+    EXPECT_TRUE(worker.returned);
+    EXPECT_EQ(worker.FatalError(), nullptr);
+}
+
+TEST_F(FrameworkTest, ErrorInAHandedOverCallEndsTheWorkerSilently) {
+    SyncWorker worker([] { throw Error("no timer"); });
+    worker.WaitFor();  // runs the queued call while it waits
+    EXPECT_FALSE(worker.returned);
+    ASSERT_NE(worker.FatalError(), nullptr);
+    try {
+        std::rethrow_exception(worker.FatalError());
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "no timer");
+    }
+}
+
+TEST_F(FrameworkTest, ShowMessageShowsTheTextUnchangedUnderTheTitle) {
+    ModalWatcher box("PwgForm", kTestTitle, 100, IDOK);
+    ShowMessage("Saved");
+    EXPECT_EQ(box.Text(), "Saved") << "no full stop added";
+    // The one button reads "OK" and cancelling ends the box as well.
+    ModalWatcher escape("PwgForm", kTestTitle, IDOK, IDCANCEL);
+    ShowMessage("x");
+    EXPECT_EQ(escape.Text(), "OK");
+}
+
+TEST_F(FrameworkTest, UncaughtErrorIsReportedAndTheProgramRunsOn) {
+    ModalWatcher report("#32770", kTestTitle, 0xFFFF, IDOK);
+    bool after = false;
+    Post([] { throw Error("Disk full"); });
+    Post([&] { after = true; });
+    EXPECT_TRUE(PumpUntil([&] { return after; }));
+    EXPECT_EQ(report.Text(), "Disk full.");
+}
+
+TEST_F(FrameworkTest, HooksSeeApplicationMessagesInOrderAndMayConsume) {
+    Application& app = Application::Instance();
+    std::vector<int> seen;
+    constexpr UINT kProbe = WM_APP + 300;
+    const int first = app.AddHook([&](UINT m, WPARAM, LPARAM, LRESULT&) {
+        if (m == kProbe) seen.push_back(1);
+        return false;
+    });
+    const int second = app.AddHook([&](UINT m, WPARAM w, LPARAM, LRESULT& r) {
+        if (m != kProbe) return false;
+        seen.push_back(2);
+        r = 42;
+        return w == 1;  // consume only when asked
+    });
+    const int third = app.AddHook([&](UINT m, WPARAM, LPARAM, LRESULT&) {
+        if (m == kProbe) seen.push_back(3);
+        return false;
+    });
+    EXPECT_EQ(SendMessageA(app.Handle(), kProbe, 1, 0), 42);
+    EXPECT_EQ(seen, (std::vector<int>{1, 2}));
+    seen.clear();
+    app.RemoveHook(first);
+    SendMessageA(app.Handle(), kProbe, 0, 0);
+    EXPECT_EQ(seen, (std::vector<int>{2, 3}));
+    app.RemoveHook(second);
+    app.RemoveHook(third);
+}
+
+TEST_F(FrameworkTest, MinimiseAndRestoreTheApplicationWithItsMainWindow) {
+    Application& app = Application::Instance();
+    TestForm main(Form::Border::Single);
+    app.SetMainForm(&main);
+    main.Show();
+    bool minimizedSeen = false;
+    const int hook = app.AddHook([&](UINT m, WPARAM w, LPARAM, LRESULT&) {
+        if (m == WM_SIZE && w == SIZE_MINIMIZED) minimizedSeen = true;
+        return false;
+    });
+    app.Minimize();
+    EXPECT_TRUE(app.IsMinimized());
+    EXPECT_TRUE(minimizedSeen);
+    EXPECT_FALSE(IsWindowVisible(main.Handle())) << "owned windows hide with the application";
+
+    main.Hide();
+    main.SetWindowState(WindowState::Minimized);
+    app.Restore();
+    EXPECT_FALSE(app.IsMinimized());
+    EXPECT_EQ(main.GetWindowState(), WindowState::Normal);
+    EXPECT_TRUE(main.Visible());
+    app.RemoveHook(hook);
+    app.SetMainForm(nullptr);
+    ShowWindow(app.Handle(), SW_HIDE);
+}
+
+}  // namespace
+}  // namespace pwg::test

@@ -1,0 +1,228 @@
+// The tray icon and the windows around it: the application window's hook,
+// the main window's subclassing, moving the main window to and from the
+// tray, and the popup menu.
+#include "tray/TrayIcon.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/framework/Menu.h"
+#include "tests/tray/TraySupport.h"
+
+namespace pwg::test {
+namespace {
+
+bool Shown(HWND window) { return IsWindowVisible(window) != FALSE; }
+
+using TrayWindowTest = TrayTest;
+
+// The program's start-up: the main window's state is minimised, so the
+// application minimises instead of showing it, and the icon takes over.
+TEST_F(TrayWindowTest, MinimisedApplicationGoesToTheTrayAndDoubleClickBringsItBack) {
+    RecordingTrayIcon& tray = NewTray();
+    tray.SetMinimizeToTray(true);
+    form->SetState(WindowState::Minimized);
+    app().Minimize();
+    EXPECT_FALSE(Shown(form->Handle()));
+    EXPECT_FALSE(Shown(app().Handle()));
+    ASSERT_FALSE(tray.calls.empty());
+    EXPECT_EQ(tray.Last().kind, "add");
+    EXPECT_TRUE(tray.Last().accepted);
+
+    tray.OnDblClick = [](TTrayIcon& sender) { sender.RestoreFromTray(); };
+    Notify(tray, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(IsIconic(app().Handle()));
+    EXPECT_TRUE(Shown(form->Handle()));
+    EXPECT_EQ(form->State(), WindowState::Normal);
+    Notify(tray, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(Shown(form->Handle()));
+    EXPECT_EQ(tray.Last().kind, "add");  // the icon stays
+}
+
+TEST_F(TrayWindowTest, WithoutMinimizeToTrayMinimisingLeavesTheIconOut) {
+    RecordingTrayIcon& tray = NewTray();
+    form->Show();
+    app().Minimize();
+    EXPECT_TRUE(IsIconic(app().Handle()));
+    EXPECT_TRUE(tray.calls.empty());
+}
+
+TEST_F(TrayWindowTest, SendToTrayAndRestoreAfterACloseBoxHide) {
+    RecordingTrayIcon& tray = NewTray();
+    form->Show();
+    ShowWindow(app().Handle(), SW_SHOWNA);
+    tray.SendToTray();
+    EXPECT_FALSE(Shown(form->Handle()));
+    EXPECT_FALSE(Shown(app().Handle()));
+    form->Show();
+    tray.SendToTray();  // the application window is hidden already
+    EXPECT_FALSE(Shown(form->Handle()));
+
+    // Not minimised: restoring only shows the main window.
+    tray.RestoreFromTray();
+    EXPECT_TRUE(Shown(form->Handle()));
+    EXPECT_FALSE(IsIconic(app().Handle()));
+    EXPECT_FALSE(Shown(app().Handle()));
+    EXPECT_TRUE(tray.calls.empty());
+
+    tray.SendToTray();
+    SendMessageA(app().Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(Shown(form->Handle()));
+}
+
+TEST_F(TrayWindowTest, MainWindowMinimiseIsInterceptedOnlyWithAHandler) {
+    RecordingTrayIcon& tray = NewTray();
+    form->Show();
+    tray.SetMinimizeToTray(true);
+    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_EQ(form->sysCommands, std::vector<WPARAM>{SC_MINIMIZE});  // the window's own handling
+    EXPECT_TRUE(tray.calls.empty());
+
+    ShowWindow(form->Handle(), SW_RESTORE);
+    int intercepted = 0;
+    tray.OnMinimizeToTray = [&](TTrayIcon&) { ++intercepted; };
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0), 1);
+    EXPECT_EQ(intercepted, 1);
+    EXPECT_EQ(form->sysCommands.size(), 1u);
+    EXPECT_FALSE(Shown(form->Handle()));
+    EXPECT_EQ(tray.Last().kind, "add");
+
+    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE | 2, 0);  // compared exactly
+    EXPECT_EQ(intercepted, 1);
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_SHOWWINDOW, FALSE, SW_PARENTCLOSING), 1);
+    EXPECT_EQ(intercepted, 2);
+    tray.SetMinimizeToTray(false);
+    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_EQ(intercepted, 2);
+    EXPECT_EQ(form->sysCommands.size(), 3u);
+}
+
+TEST_F(TrayWindowTest, IconsChainOnTheMainWindowAndLeaveWithTheirHooksAndIcon) {
+    const LONG_PTR original = GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC);
+    auto lower = std::make_unique<RecordingTrayIcon>(form);
+    const LONG_PTR lowerProc = GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC);
+    auto upper = std::make_unique<RecordingTrayIcon>(form);
+    EXPECT_NE(lowerProc, original);
+    EXPECT_NE(GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC), lowerProc);
+
+    int lowerTook = 0;  // the upper icon passes the minimise on
+    lower->SetMinimizeToTray(true);
+    lower->OnMinimizeToTray = [&](TTrayIcon&) { ++lowerTook; };
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0), 1);
+    EXPECT_EQ(lowerTook, 1);
+
+    ASSERT_TRUE(upper->AddTrayIcon());
+    IconRecord record = upper->IconData();
+    upper.reset();
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<NOTIFYICONDATAA*>(&record)));  // gone already
+    EXPECT_EQ(GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC), lowerProc);
+    lower.reset();
+    EXPECT_EQ(GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC), original);
+}
+
+// A popup menu runs its own loop: a thread timer looks at it from inside,
+// then ends it.
+struct MenuProbe {
+    static inline bool seen = false;
+    static inline RECT rect{};
+    static inline int ticks = 0;
+
+    static BOOL CALLBACK FindMenu(HWND hwnd, LPARAM) {
+        char name[16] = {};
+        GetClassNameA(hwnd, name, sizeof(name));
+        if (std::string(name) == "#32768" && IsWindowVisible(hwnd)) {
+            seen = true;
+            GetWindowRect(hwnd, &rect);
+        }
+        return TRUE;
+    }
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+        EnumThreadWindows(GetCurrentThreadId(), FindMenu, 0);
+        if (!seen && ++ticks < 30) return;
+        KillTimer(nullptr, id);
+        EndMenu();
+    }
+    static void Notify(TTrayIcon& tray, LPARAM notification) {
+        seen = false;
+        ticks = 0;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 100, OnTimer);
+        test::Notify(tray, notification);
+        KillTimer(nullptr, timer);
+    }
+};
+
+class TrayMenuTest : public TrayTest {
+protected:
+    void SetUp() override {
+        TrayTest::SetUp();
+        menu = new PopupMenu(form);
+        show = menu->Items().Add("show", [this] { clicked += "show;"; });
+        exit = menu->Items().Add("exit", [this] { clicked += "exit;"; });
+    }
+    PopupMenu* menu = nullptr;
+    MenuItem* show = nullptr;
+    MenuItem* exit = nullptr;
+    std::string clicked;
+};
+
+TEST_F(TrayMenuTest, RightButtonPressOpensTheMenuAtThePointer) {
+    RecordingTrayIcon& tray = NewTray();
+    tray.SetPopupMenu(menu);
+    ASSERT_TRUE(SetCursorPos(300, 200));
+    MenuProbe::Notify(tray, WM_RBUTTONDOWN);
+    ASSERT_TRUE(MenuProbe::seen);
+    EXPECT_LE(std::abs(MenuProbe::rect.left - 300), 2);
+    EXPECT_LE(std::abs(MenuProbe::rect.top - 200), 2);
+    EXPECT_EQ(menu->PopupComponent(), &tray);
+    app().ProcessMessages();
+    EXPECT_EQ(form->nullMessages, 1);  // posted after the menu closed
+    // A chosen item arrives as a command to the application window.
+    PostMessageA(app().Handle(), WM_COMMAND, exit->Command(), 0);
+    app().ProcessMessages();
+    EXPECT_EQ(clicked, "exit;");
+}
+
+TEST_F(TrayMenuTest, MenuOpensOnlyWhenEnabledWithAutoPopupAndOnTheLeftOnlyWithLeftPopup) {
+    RecordingTrayIcon& tray = NewTray();
+    tray.SetPopupMenu(menu);
+    MenuProbe::Notify(tray, WM_LBUTTONDOWN);
+    EXPECT_FALSE(MenuProbe::seen);
+    tray.SetLeftPopup(true);
+    MenuProbe::Notify(tray, WM_LBUTTONDOWN);
+    EXPECT_TRUE(MenuProbe::seen);
+
+    tray.SetEnabled(false);
+    MenuProbe::Notify(tray, WM_RBUTTONDOWN);
+    EXPECT_FALSE(MenuProbe::seen);
+    tray.SetEnabled(true);
+    menu->SetAutoPopup(false);
+    MenuProbe::Notify(tray, WM_RBUTTONDOWN);
+    EXPECT_FALSE(MenuProbe::seen);
+
+    delete menu;
+    EXPECT_EQ(tray.PopupMenu(), nullptr);
+}
+
+TEST_F(TrayMenuTest, DoubleClickClicksTheFirstDefaultItem) {
+    RecordingTrayIcon& tray = NewTray();
+    tray.SetPopupMenu(menu);
+    Notify(tray, WM_LBUTTONDBLCLK);
+    exit->SetDefault(true);
+    Notify(tray, WM_LBUTTONDBLCLK);
+    show->SetDefault(true);
+    Notify(tray, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(clicked, "exit;show;");
+
+    tray.SetLeftPopup(true);
+    Notify(tray, WM_LBUTTONDBLCLK);
+    tray.SetLeftPopup(false);
+    menu->SetAutoPopup(false);
+    Notify(tray, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(clicked, "exit;show;");
+}
+
+}  // namespace
+}  // namespace pwg::test

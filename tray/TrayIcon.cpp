@@ -421,7 +421,7 @@ void TTrayIcon::RestoreFromTray() {
     Form* mainForm = app.MainForm();
     if (!ownerForm_ || !mainForm) return;
     app.Restore();
-    if (mainForm->State() == WindowState::Minimized) mainForm->SetState(WindowState::Normal);
+    if (mainForm->GetWindowState() == WindowState::Minimized) mainForm->SetWindowState(WindowState::Normal);
     mainForm->SetVisible(true);
     SetForegroundWindow(app.Handle());
 }

@@ -24,7 +24,7 @@ using TrayWindowTest = TrayTest;
 TEST_F(TrayWindowTest, MinimisedApplicationGoesToTheTrayAndDoubleClickBringsItBack) {
     RecordingTrayIcon& tray = NewTray();
     tray.SetMinimizeToTray(true);
-    form->SetState(WindowState::Minimized);
+    form->SetWindowState(WindowState::Minimized);
     app().Minimize();
     EXPECT_FALSE(Shown(form->Handle()));
     EXPECT_FALSE(Shown(app().Handle()));
@@ -36,7 +36,7 @@ TEST_F(TrayWindowTest, MinimisedApplicationGoesToTheTrayAndDoubleClickBringsItBa
     Notify(tray, WM_LBUTTONDBLCLK);
     EXPECT_FALSE(IsIconic(app().Handle()));
     EXPECT_TRUE(Shown(form->Handle()));
-    EXPECT_EQ(form->State(), WindowState::Normal);
+    EXPECT_EQ(form->GetWindowState(), WindowState::Normal);
     Notify(tray, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(Shown(form->Handle()));
     EXPECT_EQ(tray.Last().kind, "add");  // the icon stays

@@ -9,7 +9,10 @@
 #include "app/framework/ShowMessage.h"
 #include "core/Scramble.h"
 #include "core/U0_func.h"
+#include "dialogs/U1_psw.h"
+#include "dialogs/U2_psw.h"
 #include "gettime/GetTime.h"
+#include "res/resource.h"
 
 namespace pwg {
 namespace {
@@ -17,12 +20,23 @@ namespace {
 TMainForm* g_mainForm = nullptr;
 constexpr char kPickerFormat[] = "yyyy-MM-dd  HH:mm";
 
+// A command's dialog is discarded when the command ends, however it ends.
+template <class Dialog>
+struct CommandDialog {
+    Dialog* dialog;
+    ~CommandDialog() { dialog->Release(); }
+    Dialog* operator->() const { return dialog; }
+};
+
 }  // namespace
 
 TMainForm* MainForm() { return g_mainForm; }
 
 TMainForm::TMainForm() : Form(nullptr, "岚栖自动关机助手", 492, 180, Border::Single) {
     g_mainForm = this;
+    // Parts are made and set up first, told their settings are in, and only
+    // then does the start-up sequence run.
+    BeginLoading();
     sGroupBox1 = AddGroupBox(kGroupBox1, 16, 24, 201, 97, "时间区间");
     // The group boxes' children sit at the box's origin plus their own place.
     sLabelFX1 = AddLabel(kLabelFX1, 16 + 8, 24 + 28, 62, 15, "开始时间：");
@@ -38,20 +52,31 @@ TMainForm::TMainForm() : Form(nullptr, "岚栖自动关机助手", 492, 180, Bor
 
     MainMenu1 = new MainMenu(this);
     N1 = MainMenu1->Items().Add("系统");
-    N2 = N1->Add("密码设置");
-    N3 = N1->Add("解除锁定");
-    N4 = N1->Add("重新锁定");
+    N2 = N1->Add("密码设置", [this] { N2Click(); }, kCmdN2);
+    N3 = N1->Add("解除锁定", [this] { N3Click(); }, kCmdN3);
+    N4 = N1->Add("重新锁定", [this] { N4Click(); }, kCmdN4);
     AttachMenuBar(MainMenu1->BuildMenuBar());
 
     PopupMenu1 = new PopupMenu(this);
-    N6 = PopupMenu1->Items().Add("显示主界面");
-    N7 = PopupMenu1->Items().Add("修改管理密码");
-    N8 = PopupMenu1->Items().Add("退出");
+    N6 = PopupMenu1->Items().Add("显示主界面", [this] { N6Click(); }, kCmdN6);
+    N7 = PopupMenu1->Items().Add("修改管理密码", [this] { N7Click(); }, kCmdN7);
+    N8 = PopupMenu1->Items().Add("退出", [this] { N8Click(); }, kCmdN8);
+
+    TrayIcon1 = new TTrayIcon(this);
+    TrayIcon1->SetName("TrayIcon1");
+    TrayIcon1->SetHint(A("双击我，或者点击右键"));
+    TrayIcon1->Icon().LoadFromResource(GetModuleHandleA(nullptr), IDI_TRAY);
+    TrayIcon1->SetIconIndex(0);
+    TrayIcon1->SetCycleInterval(0);
+    TrayIcon1->SetPopupMenu(PopupMenu1);
+    TrayIcon1->SetMinimizeToTray(true);
+    TrayIcon1->OnDblClick = [this](TTrayIcon&) { TrayIcon1DblClick(); };
 
     Timer1 = std::make_unique<Timer>(kSyncIntervalMs, true, [this] { Timer1Timer(); });
     Timer2 = std::make_unique<Timer>(kFallbackIntervalMs, true, [this] { Timer2Timer(); });
 
     SetBounds(kDesignLeft, kDesignTop);
+    EndLoading();
     FormCreate();
 }
 
@@ -103,6 +128,92 @@ void TMainForm::OnClose(CloseAction&) {
     WriteSettings(batch);
 }
 
+void TMainForm::ShowHereNotice() {
+    static const std::string title = A("提示"), text = A("我在这里.\r有事双击我.");
+    TrayIcon1->ShowNotice(title, text, NoticeIcon::Info, 10);
+}
+
+bool TMainForm::AskPassword() {
+    CommandDialog<Tf1_psw> prompt{new Tf1_psw(this)};
+    return prompt->ShowModal() == kModalOk;
+}
+
+void TMainForm::OnCommand(int id, int code, HWND) {
+    if (id == kBitBtn1 && code == BN_CLICKED) sBitBtn1Click();
+}
+
+void TMainForm::sBitBtn1Click() {
+    AppState& s = State();
+    CommandDialog<Tf1_psw> prompt{new Tf1_psw(this)};
+    if (prompt->ShowModal() == kModalOk) {
+        try {
+            const std::string section(kSettingsSection);
+            WriteSettings({{section, std::string(kBeginTimeValue), TimeToText(PickerTime(Start_Time))},
+                           {section, std::string(kEndTimeValue), TimeToText(PickerTime(End_Time))}});
+            // What is stored is what counts: a failed write leaves the old values in force.
+            s.windowStart = TextToTime(ReadSetting(kSettingsSection, kBeginTimeValue, kDefaultBeginTime));
+            s.windowStartKnown = true;
+            s.windowEnd = TextToTime(ReadSetting(kSettingsSection, kEndTimeValue, kDefaultEndTime));
+            s.windowEndKnown = true;
+            RestartEnforcement();
+        } catch (const std::exception& e) {
+            ShowMessage(e.what());
+        }
+        s.locked = true;
+        s.countdown = 0;
+        TrayIcon1->SendToTray();
+    } else {
+        // Undo unconfirmed edits.
+        SetPickerTime(Start_Time, TextToTime(ReadSetting(kSettingsSection, kBeginTimeValue, kDefaultBeginTime)));
+        SetPickerTime(End_Time, TextToTime(ReadSetting(kSettingsSection, kEndTimeValue, kDefaultEndTime)));
+    }
+}
+
+void TMainForm::N2Click() {
+    CommandDialog<TF2_psw> change{new TF2_psw(this)};
+    if (change->ShowModal() == kModalOk) {
+        TrayIcon1->SendToTray();
+        ShowHereNotice();
+    }
+}
+
+void TMainForm::N3Click() {
+    if (!AskPassword()) return;
+    State().locked = false;
+    State().countdown = 0;
+}
+
+void TMainForm::N4Click() {
+    if (!AskPassword()) return;
+    State().locked = true;
+    State().countdown = 0;
+    TrayIcon1->SendToTray();
+}
+
+void TMainForm::N6Click() { TrayIcon1->RestoreFromTray(); }
+
+void TMainForm::N7Click() {
+    CommandDialog<TF2_psw> change{new TF2_psw(this)};
+    if (change->ShowModal() == kModalOk) TrayIcon1->SendToTray();
+    // From the tray the notice comes whatever the answer.
+    ShowHereNotice();
+}
+
+void TMainForm::N8Click() {
+    if (!AskPassword()) return;
+    State().closePermit = true;
+    Close();
+}
+
+void TMainForm::TrayIcon1DblClick() { TrayIcon1->RestoreFromTray(); }
+
+bool TMainForm::OnCloseQuery() {
+    if (State().closePermit) return true;
+    TrayIcon1->SendToTray();
+    ShowHereNotice();
+    return false;
+}
+
 LRESULT TMainForm::OnQueryEndSession() {
     State().closePermit = true;
     // A failing exit sequence raises out of here: the boundary reports it and
@@ -112,6 +223,7 @@ LRESULT TMainForm::OnQueryEndSession() {
 }
 
 void TMainForm::OnSysCommand(WPARAM command, LPARAM lParam) {
+    if (command == SC_MINIMIZE) ShowHereNotice();
     // Minimising and restoring are the application's, not this window's.
     switch (command & 0xFFF0) {
         case SC_MINIMIZE: Application::Instance().Minimize(); return;

@@ -6,6 +6,7 @@
 #include "app/framework/Form.h"
 #include "app/framework/Menu.h"
 #include "app/framework/Timer.h"
+#include "tray/TrayIcon.h"
 
 namespace pwg {
 
@@ -15,6 +16,8 @@ public:
     static constexpr UINT kSyncIntervalMs = 30000;      // Timer1: network time
     static constexpr UINT kFallbackIntervalMs = 60000;  // Timer2: local clock after failures
     static constexpr int kDesignLeft = 234, kDesignTop = 118;
+    // Menu commands, fixed so that a click sent from outside names them.
+    enum MenuCommand : UINT { kCmdN2 = 202, kCmdN3, kCmdN4, kCmdN6 = 206, kCmdN7, kCmdN8 };
 
     // Creates the window and runs the start-up sequence.
     TMainForm();
@@ -25,7 +28,18 @@ public:
     MenuItem *N1, *N2, *N3, *N4;
     PopupMenu* PopupMenu1;
     MenuItem *N6, *N7, *N8;
+    TTrayIcon* TrayIcon1;
     std::unique_ptr<Timer> Timer1, Timer2;
+
+    // The administrator's commands.
+    void sBitBtn1Click();  // confirm settings
+    void N2Click();        // change password, from the main window
+    void N3Click();        // unlock
+    void N4Click();        // relock
+    void N6Click();        // show the main window
+    void N7Click();        // change password, from the tray
+    void N8Click();        // exit
+    void TrayIcon1DblClick();
 
     // The trusted-clock handlers.
     void Timer1Timer();
@@ -34,12 +48,18 @@ public:
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnClose(CloseAction& action) override;
+    bool OnCloseQuery() override;
+    void OnCommand(int id, int code, HWND control) override;
 
 private:
     void FormCreate();
     LRESULT OnQueryEndSession();
     void OnSysCommand(WPARAM command, LPARAM lParam);
     void OnSettingChange(const char* area);
+    // "I am here; double-click me" in a balloon from the tray icon.
+    void ShowHereNotice();
+    // Shows a password prompt owned by this window; true when it ended with OK.
+    bool AskPassword();
 };
 
 // The main window while it exists.

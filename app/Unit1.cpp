@@ -238,8 +238,10 @@ void TMainForm::OnSettingChange(const char* area) {
 
 void TMainForm::Timer1Timer() {
     AppState& s = State();
+    // Blocks the UI thread for at most the library's one-second bound.
     if (GetTimeFromServer(6, &s.fetchedTime)) {
         UpdateSysTime(s.fetchedTime);
+        // Read from the clock just set, so a clock moved by hand counts only until here.
         s.trustedTime = LocalTimeOfDay();
         s.today = LocalDate();
         s.syncFailures = 0;
@@ -250,6 +252,8 @@ void TMainForm::Timer1Timer() {
 
 void TMainForm::Timer2Timer() {
     AppState& s = State();
+    // The local clock is trusted only after four failed fetches in a row;
+    // until then the snapshot stays where the last good fetch put it.
     if (s.syncFailures > 3) s.trustedTime = LocalTimeOfDay();
 }
 

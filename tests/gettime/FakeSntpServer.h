@@ -1,5 +1,5 @@
 #pragma once
-// A real SNTP server on 127.0.0.1 for the library's tests and benchmark: a UDP
+// A real SNTP server on 127.0.0.1 for the tests and the benchmark: a UDP
 // socket on a free port and a thread that answers each request as told.
 #include <atomic>
 #include <functional>

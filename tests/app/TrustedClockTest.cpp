@@ -1,0 +1,184 @@
+// The trusted clock: Timer1's network sync and Timer2's local fallback, with
+// the real GetTime.dll asking fake SNTP servers on 127.0.0.1 that the real
+// registry's server list names. The tests tick the two timers themselves.
+//
+// The library keeps a good reply for 1024 s and answers from it, so a test
+// that needs failed fetches needs a process in which none has succeeded yet:
+// CTest runs each test case in a process of its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <optional>
+#include <vector>
+
+#include "app/AppState.h"
+#include "app/LocalClock.h"
+#include "tests/gettime/FakeSntpServer.h"
+#include "tests/support/AppFixture.h"
+#include "tests/support/ImportPatch.h"
+
+namespace pwg::test {
+namespace {
+
+using gettime::FakeSntpServer;
+using gettime::ServerListInRegistry;
+
+uint32_t UnixFrom(const SYSTEMTIME& utc) {
+    FILETIME ft;
+    SystemTimeToFileTime(&utc, &ft);
+    const uint64_t ticks = uint64_t{ft.dwHighDateTime} << 32 | ft.dwLowDateTime;
+    return static_cast<uint32_t>(ticks / 10000000 - 11644473600u);
+}
+
+// The times GetTime.dll asked Windows to set the clock to. The real call
+// must not reach a test machine's clock.
+std::vector<uint32_t> clockSettings;
+BOOL WINAPI RecordClockSetting(const SYSTEMTIME* utc) {
+    clockSettings.push_back(UnixFrom(*utc));
+    return TRUE;
+}
+
+unsigned char __stdcall NoAnswer(int32_t, uint32_t*) { return 0; }
+
+// Seconds between a time of day and the local clock's, the short way round midnight.
+double SecondsFromLocalClock(double timeOfDay) {
+    const double apart = std::fabs(timeOfDay - LocalTimeOfDay());
+    return std::min(apart, 1 - apart) * 86400;
+}
+constexpr double kTolerance = 2.0;  // seconds
+// A snapshot six hours off the local clock, so that taking the clock shows.
+double OffTheClock() { return std::fmod(LocalTimeOfDay() + 0.25, 1.0); }
+
+bool g_fetchSucceeded = false;  // in this process: the library holds a good reply
+
+class TrustedClockTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        clockSettings.clear();
+        silent_.Set({.datagrams = {}});
+        CreateMainForm();
+    }
+    void TearDown() override {
+        if (State().fetchedTime != 0) g_fetchSucceeded = true;
+        AppFixture::TearDown();
+    }
+
+    // Points the library at one server; a new list is read at the next fetch.
+    void Use(const FakeSntpServer& server) { list_.emplace(server.Entry()); }
+    void Sync() { main_->Timer1->Tick(); }
+    void Fallback() { main_->Timer2->Tick(); }
+    static ::testing::AssertionResult NoFetchSucceededYet() {
+        if (!g_fetchSucceeded) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the library answers from an earlier test's reply: run each test "
+                                                "in a process of its own (ctest does)";
+    }
+
+    const uint32_t now_ = static_cast<uint32_t>(std::time(nullptr));
+    FakeSntpServer answering_{now_};  // an honest server: the time is now
+    FakeSntpServer silent_{now_};
+    std::optional<ServerListInRegistry> list_;
+    const ImportPatch setClock_{GetModuleHandleA("GetTime.dll"), "KERNEL32.dll", "SetSystemTime",
+                                reinterpret_cast<const void*>(&RecordClockSetting)};
+};
+
+TEST_F(TrustedClockTest, BothTimersRunFromTheStart) {
+    struct Row {
+        const char* name;
+        const Timer* timer;
+        UINT interval;
+    };
+    for (const Row& row : {Row{"Timer1", main_->Timer1.get(), 30000}, Row{"Timer2", main_->Timer2.get(), 60000}}) {
+        EXPECT_EQ(row.timer->Interval(), row.interval) << row.name;
+        EXPECT_TRUE(row.timer->Enabled()) << row.name;
+    }
+}
+
+// The first row is a real exchange with the server; the library answers the
+// later ones from that reply. Wine cannot move the clock, so a snapshot off
+// the clock stands for one that a moved clock gave (through the fallback, with
+// failures > 3): whatever it was, one good fetch puts it right.
+TEST_F(TrustedClockTest, AGoodFetchSetsTheClockAndTakesTheSnapshotFromIt) {
+    Use(answering_);
+    for (int failuresBefore : {3, 0, 4, 9}) {
+        State().trustedTime = OffTheClock();
+        State().today = 0;
+        State().syncFailures = failuresBefore;
+        const int dayBefore = LocalDate();
+        Sync();
+        EXPECT_LT(SecondsFromLocalClock(State().trustedTime), kTolerance) << failuresBefore;
+        EXPECT_TRUE(State().today == dayBefore || State().today == LocalDate()) << failuresBefore;
+        EXPECT_EQ(State().syncFailures, 0) << failuresBefore;
+        ASSERT_FALSE(clockSettings.empty()) << failuresBefore;
+        EXPECT_EQ(clockSettings.back(), State().fetchedTime) << "the clock is set to the fetched time";
+        EXPECT_LE(State().fetchedTime - now_, 5u) << "the server's time, advanced since its reply";
+    }
+    EXPECT_EQ(clockSettings.size(), 4u);
+    EXPECT_EQ(clockSettings.front(), now_);
+    EXPECT_GE(answering_.Requests(), 1);
+}
+
+// From start-up on, no server answers.
+TEST_F(TrustedClockTest, WithoutAnswersTheSnapshotWaitsForTheFourthFailure) {
+    ASSERT_TRUE(NoFetchSucceededYet());
+    Use(silent_);
+    const double startUp = OffTheClock();
+    State().trustedTime = startUp;
+    for (int failures = 1; failures <= 3; ++failures) {
+        Sync();
+        ASSERT_EQ(State().syncFailures, failures);
+        Fallback();
+        EXPECT_EQ(State().trustedTime, startUp) << "after " << failures << " failures";
+    }
+    Sync();
+    ASSERT_EQ(State().syncFailures, 4);
+    EXPECT_EQ(State().trustedTime, startUp) << "a failed fetch alone does not touch it";
+    Fallback();
+    EXPECT_LT(SecondsFromLocalClock(State().trustedTime), kTolerance) << "the fourth failure";
+
+    // ...and it goes on following the clock at each Timer2 tick.
+    State().trustedTime = OffTheClock();
+    Sync();
+    EXPECT_EQ(State().syncFailures, 5);
+    Fallback();
+    EXPECT_LT(SecondsFromLocalClock(State().trustedTime), kTolerance) << "the fifth failure";
+
+    EXPECT_GE(silent_.Requests(), 1) << "the fetches went to the listed server";
+    EXPECT_EQ(State().fetchedTime, 0u);
+    EXPECT_TRUE(clockSettings.empty());
+}
+
+TEST_F(TrustedClockTest, AGoodFetchEndsTheFallbackAndOneLaterFailureDoesNotBringItBack) {
+    ASSERT_TRUE(NoFetchSucceededYet());
+    Use(silent_);
+    for (int i = 0; i < 4; ++i) Sync();
+    State().trustedTime = OffTheClock();
+    Fallback();
+    ASSERT_LT(SecondsFromLocalClock(State().trustedTime), kTolerance) << "in the fallback";
+
+    Use(answering_);  // the network is back
+    Sync();
+    EXPECT_EQ(State().syncFailures, 0);
+    EXPECT_EQ(State().fetchedTime, now_);
+    const double synced = OffTheClock();  // stands for what the fetch took, told apart from the clock
+    State().trustedTime = synced;
+    Fallback();
+    EXPECT_EQ(State().trustedTime, synced);
+
+    {
+        // The library now answers from its good reply for 1024 s whatever the
+        // network does, so this one failure is made at the program's import.
+        const ImportPatch failingFetch(GetModuleHandleA(nullptr), "GetTime.dll", "GetTimeFromServer",
+                                       reinterpret_cast<const void*>(&NoAnswer));
+        Sync();
+    }
+    EXPECT_EQ(State().syncFailures, 1);
+    Fallback();
+    EXPECT_EQ(State().trustedTime, synced);
+    EXPECT_EQ(clockSettings, std::vector<uint32_t>{now_}) << "only the good fetch sets the clock";
+}
+
+}  // namespace
+}  // namespace pwg::test

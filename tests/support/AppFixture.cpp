@@ -67,6 +67,7 @@ void AppFixture::SetUp() {
 
 void AppFixture::CreateMainForm() {
     main_ = new TMainForm();
+    Application::Instance().SetMainForm(main_);
     // The test drives the ticks itself.
     StopEnforcement();
 }

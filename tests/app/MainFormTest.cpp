@@ -1,0 +1,379 @@
+// The main window: its start-up and exit sequences, the end-of-session
+// query, and the administrator's commands, under real windows and the real
+// registry of the test prefix.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "app/AppState.h"
+#include "app/LocalClock.h"
+#include "app/Unit1.h"
+#include "app/framework/Ansi.h"
+#include "app/framework/Application.h"
+#include "app/framework/Timer.h"
+#include "core/Scramble.h"
+#include "core/U0_func.h"
+#include "dialogs/U1_psw.h"
+#include "dialogs/U2_psw.h"
+#include "dialogs/U3_psw.h"
+#include "enforcement/u0_shutThread.h"
+#include "tests/support/AppFixture.h"
+#include "tests/support/UiDriver.h"
+
+namespace pwg::test {
+namespace {
+
+template <class Dialog>
+Dialog* OpenDialog(const char* utf8Caption) {
+    return dynamic_cast<Dialog*>(Window::FromHandle(FindWindowA("PwgForm", A(utf8Caption).c_str())));
+}
+
+class MainFormTest : public AppFixture {
+protected:
+    // Start-up with a failure reports it in a message box: answer it and keep the text.
+    std::string CreateMainFormExpectingMessage() {
+        ModalWatcher box("PwgForm", kTestTitle, 100, IDOK);
+        CreateMainForm();
+        return box.Text();
+    }
+    void Exit() {
+        State().closePermit = true;
+        main_->Close();
+        Pump();
+    }
+    static std::string Unscrambled(const std::string& stored) { return Unscramble(stored, kPasswordKey); }
+};
+
+TEST_F(MainFormTest, FirstStartLoadsTheDefaultsAndWritesOnlyTheRunEntry) {
+    CreateMainForm();
+    const AppState& s = State();
+    EXPECT_EQ(s.password, "739105");
+    EXPECT_DOUBLE_EQ(s.windowStart, 8.0 / 24);
+    EXPECT_DOUBLE_EQ(s.windowEnd, 21.5 / 24);
+    EXPECT_FALSE(s.locked);
+    EXPECT_EQ(StoredSetting("BEGTIME"), "<absent>");
+    EXPECT_EQ(PickerTime(main_->Start_Time), 8.0 / 24);
+    EXPECT_EQ(PickerTime(main_->End_Time), 21.5 / 24);
+    SYSTEMTIME picked{};
+    SendMessageA(main_->Start_Time, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&picked));
+    EXPECT_EQ(DateOf(picked), LocalDate());
+    EXPECT_EQ(main_->GetWindowState(), WindowState::Minimized);
+    EXPECT_FALSE(main_->Visible());
+    // Bottom-right of the work area.
+    RECT r, area = WorkArea();
+    GetWindowRect(main_->Handle(), &r);
+    EXPECT_EQ(r.left, (area.right - area.left) - (r.right - r.left));
+    EXPECT_EQ(r.top, (area.bottom - area.top) - (r.bottom - r.top));
+    char path[MAX_PATH] = {}, stored[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    DWORD size = sizeof stored;
+    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue, RRF_RT_REG_SZ, nullptr, stored, &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(stored, path);
+}
+
+TEST_F(MainFormTest, StartUpStartsTheEnforcementTimer) {
+    main_ = new TMainForm();
+    Application::Instance().SetMainForm(main_);
+    ASSERT_NE(State().enforcementWorker, nullptr);
+    EXPECT_TRUE(PumpUntil([] { return State().enforcementWorker->EnforcementTimer() != nullptr; }));
+    EXPECT_EQ(State().enforcementWorker->EnforcementTimer()->Interval(), 1000u);
+    EXPECT_TRUE(PumpUntil([&] { return main_->Caption() == A("系统已解锁"); }, 3000));
+}
+
+TEST_F(MainFormTest, DamagedPasswordStopsStartUpWithEverythingAfterItUnloaded) {
+    StoreSetting("PSW", "00G1");
+    StoreSetting("ENDTIME", "20:00:00");
+    EXPECT_EQ(CreateMainFormExpectingMessage(), "'$G1' is not a valid integer value");
+    const AppState& s = State();
+    EXPECT_EQ(s.password, "");
+    EXPECT_EQ(s.windowEnd, 0.0);
+    EXPECT_EQ(s.enforcementWorker, nullptr);
+    EXPECT_EQ(main_->GetWindowState(), WindowState::Normal);
+    RECT r;
+    GetWindowRect(main_->Handle(), &r);
+    EXPECT_EQ(r.left, TMainForm::kDesignLeft);
+    EXPECT_EQ(r.top, TMainForm::kDesignTop);
+
+    // Leaving writes only what was loaded: the damaged password and the
+    // unread times stay as stored.
+    Exit();
+    EXPECT_EQ(StoredSetting("PSW"), "00G1");
+    EXPECT_EQ(StoredSetting("ENDTIME"), "20:00:00");
+    EXPECT_EQ(StoredSetting("BEGTIME"), "<absent>");
+}
+
+TEST_F(MainFormTest, BeginTimeOfTheWrongTypeKeepsThePasswordAndLeavesTheEndAlone) {
+    StoreDwordSetting("BEGTIME", 8);
+    StoreSetting("ENDTIME", "20:00:00");
+    EXPECT_EQ(CreateMainFormExpectingMessage(), "Invalid data type for 'BEGTIME'");
+    EXPECT_EQ(State().password, "739105");
+    EXPECT_EQ(State().enforcementWorker, nullptr);
+    Exit();
+    EXPECT_EQ(StoredSetting("ENDTIME"), "20:00:00") << "a damaged start must not wipe a valid end";
+    DWORD type = 0;
+    RegGetValueA(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME", RRF_RT_ANY, &type, nullptr, nullptr);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+}
+
+TEST_F(MainFormTest, ExitSavesTheValuesInForceNotWhatThePickersShow) {
+    StoreSetting("BEGTIME", "7:00:00");
+    CreateMainForm();
+    SetPickerTime(main_->Start_Time, 10.0 / 24);  // edited, never confirmed
+    State().password = "p w";
+    Exit();
+    EXPECT_TRUE(PumpUntil([] { return Application::Instance().Terminated(); }, 1000));
+    EXPECT_EQ(StoredSetting("BEGTIME"), TimeToText(7.0 / 24));
+    EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
+    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "p w");
+}
+
+TEST_F(MainFormTest, EndOfSessionClosesAndSaves) {
+    CreateMainForm();
+    EXPECT_EQ(SendMessageA(main_->Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_TRUE(State().closePermit);
+    Pump();
+    EXPECT_TRUE(Application::Instance().Terminated());
+    EXPECT_EQ(StoredSetting("BEGTIME"), TimeToText(8.0 / 24));
+    EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
+    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+}
+
+// Answers the command's dialog from inside its modal loop.
+enum class Answer { None, Ok, Cancel };
+
+void AnswerPrompt(Answer answer) {
+    Post([answer] {
+        Tf1_psw* prompt = OpenDialog<Tf1_psw>("管理员密码");
+        ASSERT_NE(prompt, nullptr);
+        if (answer == Answer::Cancel) {
+            PostMessageA(prompt->Handle(), WM_CLOSE, 0, 0);
+            return;
+        }
+        SetWindowTextA(prompt->sEdit1, State().password.c_str());
+        SendMessageA(prompt->sBitBtn1, BM_CLICK, 0, 0);
+    });
+}
+
+void AnswerChange(Answer answer) {
+    Post([answer] {
+        TF2_psw* change = OpenDialog<TF2_psw>("管理员密码修改");
+        ASSERT_NE(change, nullptr);
+        if (answer == Answer::Cancel) {
+            PostMessageA(change->Handle(), WM_CLOSE, 0, 0);
+            return;
+        }
+        SetWindowTextA(change->sEdit1, State().password.c_str());
+        SetWindowTextA(change->sEdit2, "n3w");
+        SetWindowTextA(change->sEdit3, "n3w");
+        SendMessageA(change->sBitBtn1, BM_CLICK, 0, 0);
+    });
+}
+
+TEST_F(MainFormTest, CommandTable) {
+    enum Window { Same, ToTray, Shown };
+    struct Row {
+        const char* name;
+        void (TMainForm::*command)();
+        void (*answer)(Answer);
+        Answer reply;
+        bool lockedBefore, lockedAfter;
+        int countdownAfter;  // before: 5
+        Window window;
+        bool notice;
+    };
+    const Row rows[] = {
+        {"confirm OK", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Ok, false, true, 0, ToTray, false},
+        {"confirm cancel", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Cancel, false, false, 5, Same, false},
+        {"unlock OK", &TMainForm::N3Click, AnswerPrompt, Answer::Ok, true, false, 0, Same, false},
+        {"unlock cancel", &TMainForm::N3Click, AnswerPrompt, Answer::Cancel, true, true, 5, Same, false},
+        {"relock OK", &TMainForm::N4Click, AnswerPrompt, Answer::Ok, false, true, 0, ToTray, false},
+        {"relock cancel", &TMainForm::N4Click, AnswerPrompt, Answer::Cancel, false, false, 5, Same, false},
+        {"password OK", &TMainForm::N2Click, AnswerChange, Answer::Ok, true, true, 5, ToTray, true},
+        {"password cancel", &TMainForm::N2Click, AnswerChange, Answer::Cancel, true, true, 5, Same, false},
+        {"tray password OK", &TMainForm::N7Click, AnswerChange, Answer::Ok, true, true, 5, ToTray, true},
+        {"tray password cancel", &TMainForm::N7Click, AnswerChange, Answer::Cancel, true, true, 5, Same, true},
+        {"exit cancel", &TMainForm::N8Click, AnswerPrompt, Answer::Cancel, true, true, 5, Same, false},
+        {"show", &TMainForm::N6Click, nullptr, Answer::None, true, true, 5, Shown, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetState();
+        ClearStoredSettings();
+        CreateMainForm();
+        main_->TrayIcon1->RestoreFromTray();
+        if (row.window == Shown) main_->TrayIcon1->SendToTray();
+        State().locked = row.lockedBefore;
+        State().countdown = 5;
+        if (row.answer) row.answer(row.reply);
+        (main_->*row.command)();
+        StopEnforcement();  // confirming restarts it; this test ticks nothing
+        Pump();
+        EXPECT_EQ(State().locked, row.lockedAfter);
+        EXPECT_EQ(State().countdown, row.countdownAfter);
+        EXPECT_EQ(main_->Visible(), row.window != ToTray);
+        EXPECT_EQ(std::strlen(main_->TrayIcon1->IconData().szInfoTitle) != 0, row.notice);
+        if (row.notice) EXPECT_STREQ(main_->TrayIcon1->IconData().szInfoTitle, A("提示").c_str());
+        EXPECT_FALSE(Application::Instance().Terminated());
+        delete main_;
+        main_ = nullptr;
+        Pump();
+    }
+}
+
+TEST_F(MainFormTest, ExitWithThePasswordEndsTheProgram) {
+    CreateMainForm();
+    AnswerPrompt(Answer::Ok);
+    main_->N8Click();
+    Pump();
+    EXPECT_TRUE(State().closePermit);
+    EXPECT_TRUE(Application::Instance().Terminated());
+    EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
+}
+
+TEST_F(MainFormTest, ExitWithAWrongPasswordKeepsThePromptOpen) {
+    CreateMainForm();
+    std::string error;
+    Post([&] {
+        Tf1_psw* prompt = OpenDialog<Tf1_psw>("管理员密码");
+        SetWindowTextA(prompt->sEdit1, "nope");
+        SendMessageA(prompt->sBitBtn1, BM_CLICK, 0, 0);
+        char text[64] = {};
+        GetWindowTextA(prompt->sLabelFX2, text, sizeof text);
+        error = text;
+        PostMessageA(prompt->Handle(), WM_CLOSE, 0, 0);
+    });
+    main_->N8Click();
+    Pump();
+    EXPECT_EQ(error, A("密码错误！"));
+    EXPECT_FALSE(State().closePermit);
+    EXPECT_FALSE(Application::Instance().Terminated());
+}
+
+TEST_F(MainFormTest, CancelledConfirmPutsTheStoredTimesBack) {
+    StoreSetting("BEGTIME", "9:00:00");
+    CreateMainForm();
+    SetPickerTime(main_->Start_Time, 11.0 / 24);
+    SetPickerTime(main_->End_Time, 12.0 / 24);
+    AnswerPrompt(Answer::Cancel);
+    main_->sBitBtn1Click();
+    EXPECT_DOUBLE_EQ(PickerTime(main_->Start_Time), 9.0 / 24);
+    EXPECT_DOUBLE_EQ(PickerTime(main_->End_Time), 21.5 / 24);
+}
+
+TEST_F(MainFormTest, ConfirmingAWindowThatExcludesNowLocksAtOnce) {
+    CreateMainForm();
+    const double now = LocalTimeOfDay();
+    // A one-minute window twelve hours away.
+    const double start = now + (now < 0.5 ? 0.5 : -0.5);
+    SetPickerTime(main_->Start_Time, start);
+    SetPickerTime(main_->End_Time, start + 1.0 / 1440);
+    AnswerPrompt(Answer::Ok);
+    main_->sBitBtn1Click();
+    EXPECT_TRUE(State().locked);
+    EXPECT_EQ(StoredSetting("BEGTIME"), TimeToText(PickerTime(main_->Start_Time)));
+    EXPECT_DOUBLE_EQ(State().windowStart, PickerTime(main_->Start_Time));
+    // The restarted enforcement opens the unlock dialog at its first tick;
+    // a watcher answers it from inside its modal loop.
+    bool opened = false;
+    Timer watcher(50, true, [&] {
+        if (!State().unlockDialog) return;
+        opened = true;
+        State().locked = false;
+        State().unlockDialog->Close();
+    });
+    EXPECT_TRUE(PumpUntil([&] { return opened; }, 3000));
+    StopEnforcement();
+}
+
+TEST_F(MainFormTest, CloseBoxAndMinimiseGoToTheTrayWithANotice) {
+    for (UINT message : {UINT(WM_CLOSE), UINT(WM_SYSCOMMAND)}) {
+        ResetState();
+        CreateMainForm();
+        main_->TrayIcon1->RestoreFromTray();
+        ASSERT_TRUE(main_->Visible());
+        if (message == WM_CLOSE)
+            SendMessageA(main_->Handle(), WM_CLOSE, 0, 0);
+        else
+            SendMessageA(main_->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        Pump();
+        EXPECT_FALSE(IsWindowVisible(main_->Handle())) << message;
+        EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, A("我在这里.\r有事双击我.").c_str());
+        EXPECT_EQ(main_->TrayIcon1->IconData().uTimeout, 10000u);
+        EXPECT_FALSE(Application::Instance().Terminated());
+        delete main_;
+        main_ = nullptr;
+    }
+}
+
+TEST_F(MainFormTest, BlankNewPasswordBecomesTheEmptyPasswordAndReadsBackEmpty) {
+    CreateMainForm();
+    Post([] {
+        TF2_psw* change = OpenDialog<TF2_psw>("管理员密码修改");
+        SetWindowTextA(change->sEdit1, "  739105 ");  // blanks around the old one are forgiven
+        SetWindowTextA(change->sEdit2, "   ");
+        SetWindowTextA(change->sEdit3, "   ");
+        SendMessageA(change->sBitBtn1, BM_CLICK, 0, 0);
+    });
+    main_->N2Click();
+    EXPECT_EQ(State().password, "");
+    EXPECT_EQ(StoredSetting("PSW").size(), 2u) << "the seed pair alone";
+    EXPECT_EQ(ReadPassword(), "");
+}
+
+TEST_F(MainFormTest, NewPasswordConfirmedWithATrailingBlankIsRefusedSilently) {
+    CreateMainForm();
+    bool stillOpen = false;
+    Post([&] {
+        TF2_psw* change = OpenDialog<TF2_psw>("管理员密码修改");
+        SetWindowTextA(change->sEdit1, "739105");
+        SetWindowTextA(change->sEdit2, "ab");
+        SetWindowTextA(change->sEdit3, "ab ");
+        SendMessageA(change->sBitBtn1, BM_CLICK, 0, 0);
+        stillOpen = IsWindowVisible(change->Handle());
+        PostMessageA(change->Handle(), WM_CLOSE, 0, 0);
+    });
+    main_->N2Click();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(State().password, "739105");
+    EXPECT_EQ(StoredSetting("PSW"), "<absent>");
+}
+
+TEST_F(MainFormTest, WrongOldPasswordIsToldInAMessageBox) {
+    CreateMainForm();
+    std::string told;
+    Post([&] {
+        TF2_psw* change = OpenDialog<TF2_psw>("管理员密码修改");
+        SetWindowTextA(change->sEdit1, "000000");
+        ModalWatcher box("PwgForm", kTestTitle, 100, IDOK);
+        SendMessageA(change->sBitBtn1, BM_CLICK, 0, 0);
+        told = box.Text();
+        PostMessageA(change->Handle(), WM_CLOSE, 0, 0);
+    });
+    main_->N2Click();
+    EXPECT_EQ(told, A("原密码错误,请重新输入"));
+}
+
+TEST_F(MainFormTest, ALockStartingWhileACommandWaitsOpensTheUnlockDialogOverIt) {
+    CreateMainForm();
+    State().locked = true;
+    State().trustedTime = 23.0 / 24;  // outside 8:00-21:30
+    bool unlockOpened = false;
+    Post([] { EnforcementTick(); });  // a tick arrives while the prompt waits
+    Post([&] {
+        unlockOpened = State().unlockDialog != nullptr;
+        State().unlockDialog->Close();
+    });
+    AnswerPrompt(Answer::Cancel);
+    main_->N3Click();
+    Pump();
+    EXPECT_TRUE(unlockOpened);
+    EXPECT_TRUE(State().locked);
+}
+
+}  // namespace
+}  // namespace pwg::test

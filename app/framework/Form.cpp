@@ -15,10 +15,7 @@ const char kFormClass[] = "PwgForm";
 // Posted by Release; destroys the form when dispatched.
 constexpr UINT kReleaseMessage = WM_APP + 1;
 
-HBRUSH FormBrush() {
-    static BrushHandle brush(CreateSolidBrush(kFormColor));
-    return brush.get();
-}
+HBRUSH FormBrush() { return GetSysColorBrush(COLOR_BTNFACE); }
 
 HBRUSH EntryBrush() {
     static BrushHandle brush(CreateSolidBrush(kEntryColor));
@@ -62,7 +59,8 @@ Form::Form(Component* owner, std::string_view utf8Caption, int clientWidth, int 
     : Component(owner) {
     RegisterWindowClass(kFormClass, CS_DBLCLKS, FormBrush(),
                         LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM)));
-    DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    // No WS_CLIPCHILDREN: group boxes leave their inside to the form to paint.
+    DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     DWORD exStyle = 0;
     if (border == Border::Single) {
         style |= WS_OVERLAPPED | WS_MINIMIZEBOX;
@@ -217,9 +215,17 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CTLCOLORSTATIC: return OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), false);
         case WM_CTLCOLOREDIT: return OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), true);
+        case WM_PRINTCLIENT: OnPrintClient(reinterpret_cast<HDC>(wParam)); return 0;
         case kReleaseMessage: OnRelease(); return 0;
     }
     return DefaultHandling(message, wParam, lParam);
+}
+
+void Form::OnPrintClient(HDC dc) {
+    // Themed group boxes and buttons draw their parent's ground through this.
+    RECT r;
+    GetClientRect(Handle(), &r);
+    FillRect(dc, &r, FormBrush());
 }
 
 LRESULT Form::OnCtlColor(HDC dc, HWND, bool edit) {
@@ -228,8 +234,8 @@ LRESULT Form::OnCtlColor(HDC dc, HWND, bool edit) {
         SetBkColor(dc, kEntryColor);
         return reinterpret_cast<LRESULT>(EntryBrush());
     }
-    SetTextColor(dc, kLabelColor);
-    SetBkColor(dc, kFormColor);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(FormBrush());
 }
 

@@ -86,6 +86,7 @@ private:
     HWND AddControl(const char* className, const char* text, DWORD style, DWORD exStyle, int id, int x, int y,
                     int w, int h);
     LRESULT OnCtlColor(HDC dc, HWND control, bool edit);
+    void OnPrintClient(HDC dc);
     void OnRelease();
 
     bool visible_ = false;
@@ -96,10 +97,9 @@ private:
     bool releasePending_ = false;
 };
 
-// Colours of the plain rendering: light labels on a dark ground, pale entries.
-inline constexpr COLORREF kLabelColor = RGB(216, 247, 255);
+// The plain rendering: system colours for the window and its labels, which
+// stay readable on any scheme, and the pale ground of the entries.
 inline constexpr COLORREF kEntryColor = RGB(198, 230, 243);
-inline constexpr COLORREF kFormColor = RGB(38, 66, 92);
 
 // The work area, as the placement rules measure it.
 RECT WorkArea();

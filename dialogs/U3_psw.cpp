@@ -29,7 +29,7 @@ void Tf3_psw::OnCommand(int id, int code, HWND) {
 
 bool Tf3_psw::PreTranslateMessage(MSG& msg) {
     // Enter in the entry does what the button does.
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && msg.hwnd == sEdit1) {
+    if (IsEnterIn(msg, sEdit1)) {
         sBitBtn1Click();
         return true;
     }

@@ -18,8 +18,7 @@ std::unique_ptr<TSimpleTimerHandler>& SharedHandler() {
 TSimpleTimerHandler* TSimpleTimerHandler::Instance() { return SharedHandler().get(); }
 
 TSimpleTimerHandler::TSimpleTimerHandler() {
-    RegisterWindowClass(kTimerWindowClass);
-    CreateHandle(kTimerWindowClass, "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+    CreateHiddenWindow(kTimerWindowClass);
 }
 
 TSimpleTimerHandler& TSimpleTimerHandler::AddUser() {

@@ -131,8 +131,7 @@ ShiftState ShiftState::FromKeyboard() {
 TTrayIconHandler* TTrayIconHandler::Instance() { return SharedHandler().get(); }
 
 TTrayIconHandler::TTrayIconHandler() {
-    RegisterWindowClass(kHandlerWindowClass);
-    CreateHandle(kHandlerWindowClass, "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+    CreateHiddenWindow(kHandlerWindowClass);
 }
 
 UINT TTrayIconHandler::AddUser(TTrayIcon* icon) {

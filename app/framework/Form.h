@@ -79,6 +79,10 @@ protected:
     HWND AddGroupBox(int id, int x, int y, int w, int h, std::string_view utf8Text);
     HWND AddTimePicker(int id, int x, int y, int w, int h, const char* format);
 
+    // Enter pressed in the given control.
+    static bool IsEnterIn(const MSG& msg, HWND control) {
+        return msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && msg.hwnd == control;
+    }
     static std::string ControlText(HWND control);
     static void SetControlText(HWND control, std::string_view ansiText);
 

@@ -14,8 +14,7 @@ public:
 
 private:
     TimerWindow() {
-        RegisterWindowClass("PwgTimerWindow");
-        CreateHandle("PwgTimerWindow", "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+        CreateHiddenWindow("PwgTimerWindow");
     }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {

@@ -42,6 +42,11 @@ void Window::CreateHandle(const char* className, const char* caption, DWORD styl
         RaiseLastOsError();
 }
 
+void Window::CreateHiddenWindow(const char* className) {
+    RegisterWindowClass(className);
+    CreateHandle(className, "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+}
+
 void Window::DestroyHandle() {
     if (!hwnd_) return;
     // The object is going: messages sent while the window dies go to the default procedure.

@@ -19,8 +19,7 @@ public:
 
 private:
     DriverWindow() {
-        RegisterWindowClass("PwgTestDriver");
-        CreateHandle("PwgTestDriver", "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+        CreateHiddenWindow("PwgTestDriver");
     }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {

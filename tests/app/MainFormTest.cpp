@@ -377,3 +377,24 @@ TEST_F(MainFormTest, ALockStartingWhileACommandWaitsOpensTheUnlockDialogOverIt) 
 
 }  // namespace
 }  // namespace pwg::test
+
+namespace pwg::test {
+namespace {
+
+TEST_F(MainFormTest, NewRegionalSettingsChangeTheTimeTextAtTheBroadcast) {
+    CreateMainForm();
+    char separator[8] = {};
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, separator, sizeof separator);
+    const std::string before = TimeToText(8.0 / 24);
+    SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, ".");
+    EXPECT_EQ(TimeToText(8.0 / 24), before) << "read once, until Windows says it changed";
+    SendMessageA(main_->Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("intl"));
+    const std::string after = TimeToText(8.0 / 24);
+    SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIME, separator);
+    SendMessageA(main_->Handle(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>("intl"));
+    EXPECT_NE(after.find('.'), std::string::npos) << after;
+    EXPECT_EQ(TimeToText(8.0 / 24), before);
+}
+
+}  // namespace
+}  // namespace pwg::test

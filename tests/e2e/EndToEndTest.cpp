@@ -25,10 +25,14 @@ constexpr char kPasswordPrompt[] = "管理员密码";
 constexpr char kUnlockDialog[] = "管理员解锁";
 constexpr char kChangeDialog[] = "管理员密码修改";
 
-std::optional<std::string> StoredPassword() {
+constexpr char kAbsent[] = "<absent>";
+
+std::string Stored(const char* name) { return StoredSetting(name).value_or(kAbsent); }
+
+// The stored password, unscrambled.
+std::string StoredPassword() {
     const auto scrambled = StoredSetting("PSW");
-    if (!scrambled) return std::nullopt;
-    return Unscramble(*scrambled, kPasswordKey);
+    return scrambled ? Unscramble(*scrambled, kPasswordKey) : kAbsent;
 }
 
 std::string TimeText(int hour, int minute, int second) {
@@ -95,19 +99,38 @@ TEST_F(EndToEnd, FreshStartGoesToTheTrayAndTheEndOfTheSessionSavesTheDefaults) {
     HWND main = program.WaitUntilRunning();
     ASSERT_TRUE(main) << "no main window reading \"系统已解锁\"";
     for (const WindowInfo& w : program.Windows()) EXPECT_FALSE(w.visible) << w.className << " is visible";
-    EXPECT_EQ(AutoStartEntry(), Program::Path());
+    EXPECT_EQ(AutoStartEntry().value_or(kAbsent), Program::Path());
     const auto kept = KeptUserKey();
     ASSERT_TRUE(kept) << "no HKEY_CURRENT_USER\\software\\shutdown";
     EXPECT_EQ(kept->subkeys, 0u);
     EXPECT_EQ(kept->values, 0u);
     // Nothing is stored before the program ends.
-    EXPECT_EQ(StoredSetting("BEGTIME"), std::nullopt);
+    EXPECT_EQ(Stored("BEGTIME"), kAbsent);
 
     EndSession();
     ASSERT_EQ(program.WaitForExit(10000), 0u);
-    EXPECT_EQ(StoredSetting("BEGTIME"), "08:00:00");
-    EXPECT_EQ(StoredSetting("ENDTIME"), "21:30:00");
+    EXPECT_EQ(Stored("BEGTIME"), "08:00:00");
+    EXPECT_EQ(Stored("ENDTIME"), "21:30:00");
     EXPECT_EQ(StoredPassword(), "739105");
+}
+
+TEST_F(EndToEnd, TheAutoStartEntryStartsTheProgramAtTheNextLogOn) {
+    Program program;
+    ASSERT_TRUE(program.WaitUntilRunning());
+    RestartSession();
+    ASSERT_EQ(program.WaitForExit(10000), 0u);
+    std::set<DWORD> ids;
+    ASSERT_TRUE(WaitUntil([&] { return !(ids = ProcessesWithWindow("PwgApplication")).empty(); }, 10000))
+        << "nothing started at log-on";
+    // Each is ended when the test ends, however it ends.
+    std::vector<std::unique_ptr<Program>> started;
+    for (DWORD id : ids) started.push_back(std::make_unique<Program>(id));
+    ASSERT_EQ(started.size(), 1u);
+    Program& next = *started.front();
+    EXPECT_EQ(next.ImagePath(), Program::Path());
+    EXPECT_TRUE(next.WaitUntilRunning());
+    EndSession();
+    EXPECT_EQ(next.WaitForExit(10000), 0u);
 }
 
 TEST_F(EndToEnd, TrayIconBringsTheMainWindowToTheFrontAndTheCloseBoxHidesIt) {
@@ -139,9 +162,19 @@ TEST_F(EndToEnd, TrayIconBringsTheMainWindowToTheFrontAndTheCloseBoxHidesIt) {
     GetWindowThreadProcessId(GetForegroundWindow(), &foreground);
     EXPECT_EQ(foreground, program.Id());
 
+    const std::set<HWND> balloonsBefore = ShellBalloons();
     PostMessageA(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !Shown(main); }, 3000));
     EXPECT_FALSE(Shown(program.ApplicationWindow()));
+    // The notice saying where the window went; the shell shows it after a delay.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (HWND b : ShellBalloons())
+                if (!balloonsBefore.count(b)) return true;
+            return false;
+        },
+        5000))
+        << "no balloon notice";
     // The program runs on and the icon stays: a double-click on it in the
     // shell's tray brings the window back.
     PostMessageA(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
@@ -194,8 +227,8 @@ TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
     // The power-off request ends the Wine session, which closes the program;
     // this program, without windows, lives on.
     ASSERT_EQ(program.WaitForExit(15000), 0u);
-    EXPECT_EQ(StoredSetting("BEGTIME"), "23:00:00");
-    EXPECT_EQ(StoredSetting("ENDTIME"), "11:00:00");
+    EXPECT_EQ(Stored("BEGTIME"), "23:00:00");
+    EXPECT_EQ(Stored("ENDTIME"), "11:00:00");
     EXPECT_EQ(StoredPassword(), "739105");
 }
 
@@ -265,8 +298,8 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), "n3w");
     Click(GetDlgItem(prompt, Tf1_psw::kBitBtn1));
     ASSERT_EQ(program.WaitForExit(10000), 0u);
-    EXPECT_EQ(StoredSetting("BEGTIME"), begin);
-    EXPECT_EQ(StoredSetting("ENDTIME"), end);
+    EXPECT_EQ(Stored("BEGTIME"), begin);
+    EXPECT_EQ(Stored("ENDTIME"), end);
     EXPECT_EQ(StoredPassword(), "n3w");
 }
 

@@ -1,5 +1,7 @@
 #include "tests/e2e/Program.h"
 
+#include <commctrl.h>
+
 #include <stdexcept>
 
 #include "app/framework/Ansi.h"
@@ -91,12 +93,24 @@ Program::Program() {
     id_ = info.dwProcessId;
 }
 
+Program::Program(DWORD runningProcessId) : id_(runningProcessId) {
+    process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id_);
+    if (!process_) throw std::runtime_error("cannot open process " + std::to_string(id_));
+}
+
 Program::~Program() {
     if (Running()) {
         TerminateProcess(process_, 99);
         WaitForSingleObject(process_, 10000);
     }
     CloseHandle(process_);
+}
+
+std::string Program::ImagePath() const {
+    char path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (!QueryFullProcessImageNameA(process_, 0, path, &size)) return {};
+    return std::string(path, size);
 }
 
 bool Program::Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
@@ -159,15 +173,33 @@ HWND Program::WaitUntilRunning() {
 
 // ---------------------------------------------------------------------------
 
-void EndSession() {
-    char commandLine[] = "C:\\windows\\system32\\wineboot.exe --end-session --shutdown";
+namespace {
+
+void RunWineboot(std::string commandLine) {
     STARTUPINFOA startup{sizeof(startup)};
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         throw std::runtime_error("cannot start wineboot: error " + std::to_string(GetLastError()));
     WaitForSingleObject(info.hProcess, 30000);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
+}
+
+}  // namespace
+
+void EndSession() { RunWineboot("C:\\windows\\system32\\wineboot.exe --end-session --shutdown"); }
+
+void RestartSession() { RunWineboot("C:\\windows\\system32\\wineboot.exe --end-session"); }
+
+std::set<DWORD> ProcessesWithWindow(const char* className) {
+    std::set<DWORD> ids;
+    for (const WindowInfo& w : TopLevelWindows()) {
+        if (w.className != className) continue;
+        DWORD id = 0;
+        GetWindowThreadProcessId(w.handle, &id);
+        ids.insert(id);
+    }
+    return ids;
 }
 
 std::set<HWND> ShellTrayIcons() {
@@ -179,6 +211,14 @@ std::set<HWND> ShellTrayIcons() {
             icons.insert(w.handle);
     }
     return icons;
+}
+
+std::set<HWND> ShellBalloons() {
+    std::set<HWND> balloons;
+    for (const WindowInfo& w : TopLevelWindows())
+        if (w.visible && w.className == "tooltips_class32" && (GetWindowLongA(w.handle, GWL_STYLE) & TTS_BALLOON))
+            balloons.insert(w.handle);
+    return balloons;
 }
 
 }  // namespace pwg::e2e

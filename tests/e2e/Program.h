@@ -42,6 +42,8 @@ class Program {
 public:
     // Starts pw_gate.exe from the folder of this test program.
     Program();
+    // Takes on an instance that something else started.
+    explicit Program(DWORD runningProcessId);
     // Ends the process if it is still running.
     ~Program();
     Program(const Program&) = delete;
@@ -51,6 +53,8 @@ public:
     static std::string Path();
 
     DWORD Id() const { return id_; }
+    // The file the process runs, as Windows reports it.
+    std::string ImagePath() const;
     bool Running() const;
     // Waits for the process to end; its exit code, or nullopt when it runs on.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs);
@@ -79,9 +83,16 @@ private:
 // on to start a new session (and its auto-start entries) unless told that
 // this is a shutdown.
 void EndSession();
+// Ends the Wine session and starts a new one, as a log-off and the next
+// log-on do; the new session starts the auto-start entries.
+void RestartSession();
+// The processes that have a window of this class now.
+std::set<DWORD> ProcessesWithWindow(const char* className);
 
 // The tray icons Wine's shell shows: one window each, in the standalone tray
 // window that stands in for the notification area where no X tray runs.
 std::set<HWND> ShellTrayIcons();
+// The balloon notices the shell shows over its tray icons now.
+std::set<HWND> ShellBalloons();
 
 }  // namespace pwg::e2e

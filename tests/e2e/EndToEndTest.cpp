@@ -153,14 +153,17 @@ TEST_F(EndToEnd, TrayIconBringsTheMainWindowToTheFrontAndTheCloseBoxHidesIt) {
 
     DoubleClickTrayIcon(program);
     ASSERT_TRUE(WaitUntil([&] { return Shown(main); }, 3000));
-    // In front: the topmost visible window, and the program has the foreground.
+    // In front and active: the topmost visible window, the foreground window,
+    // and the one its keyboard input goes to.
     const auto windows = TopLevelWindows();
     const auto topmost = std::find_if(windows.begin(), windows.end(), [](const WindowInfo& w) { return w.visible; });
     ASSERT_NE(topmost, windows.end());
     EXPECT_EQ(topmost->handle, main);
-    DWORD foreground = 0;
-    GetWindowThreadProcessId(GetForegroundWindow(), &foreground);
-    EXPECT_EQ(foreground, program.Id());
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }, 2000))
+        << "the foreground window is a " << ClassName(GetForegroundWindow());
+    GUITHREADINFO gui{sizeof(gui)};
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui));
+    EXPECT_EQ(gui.hwndActive, main);
 
     const std::set<HWND> balloonsBefore = ShellBalloons();
     PostMessageA(main, WM_CLOSE, 0, 0);

@@ -14,12 +14,6 @@ namespace {
 constexpr UINT kAnswerMs = 3000;
 constexpr DWORD kPollMs = 50;
 
-std::string ClassName(HWND window) {
-    char name[128] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
     reinterpret_cast<std::vector<WindowInfo>*>(param)->push_back(
         {window, ClassName(window), IsWindowVisible(window) != FALSE});
@@ -34,6 +28,12 @@ BOOL CALLBACK CollectTrayIcon(HWND window, LPARAM param) {
 }  // namespace
 
 std::string A(std::string_view utf8) { return pwg::A(utf8); }
+
+std::string ClassName(HWND window) {
+    char name[128] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;

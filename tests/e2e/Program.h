@@ -29,6 +29,8 @@ void Click(HWND button);
 // A menu item's command, posted to the window whose menu holds it.
 void Command(HWND window, UINT id);
 
+std::string ClassName(HWND window);
+
 struct WindowInfo {
     HWND handle;
     std::string className;

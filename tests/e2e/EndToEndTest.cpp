@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "app/Unit1.h"
@@ -92,6 +94,16 @@ protected:
     // the program never ran; put back afterwards. The program, if a failed
     // test leaves it running, is ended before that.
     CleanRegistry registry_;
+
+    // An end of the session asks every window to end; this program must have none.
+    void TearDown() override {
+        DWORD self = GetCurrentProcessId();
+        for (const WindowInfo& w : TopLevelWindows()) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w.handle, &owner);
+            EXPECT_NE(owner, self) << "the test program made a window of class " << w.className;
+        }
+    }
 };
 
 TEST_F(EndToEnd, FreshStartGoesToTheTrayAndTheEndOfTheSessionSavesTheDefaults) {
@@ -243,12 +255,16 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     HWND main = program.WaitUntilRunning();
     ASSERT_TRUE(main);
 
-    // Confirm the stored window from the main window: locked, and outside it.
+    // Confirm the window the pickers show (the stored one) from the main
+    // window: written again, locked, and outside it.
     DoubleClickTrayIcon(program);
     ASSERT_TRUE(WaitUntil([&] { return Shown(main); }, 3000));
+    RemoveSettings();
     Click(GetDlgItem(main, TMainForm::kBitBtn1));
     ASSERT_TRUE(AnswerPrompt(program, "739105"));
-    EXPECT_FALSE(Shown(main));
+    EXPECT_TRUE(WaitUntil([&] { return !Shown(main); }, 2000)) << "the main window did not go to the tray";
+    EXPECT_EQ(Stored("BEGTIME"), begin);
+    EXPECT_EQ(Stored("ENDTIME"), end);
     HWND unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
     ASSERT_TRUE(unlock) << "no unlock dialog";
     EXPECT_EQ(Text(main), A("系统已锁定"));

@@ -9,6 +9,17 @@ namespace pwg {
 namespace {
 
 const char kApplicationClass[] = "PwgApplication";
+// Posted when this window receives the focus; hands it on to the program's front window.
+constexpr UINT kEnterMessage = WM_APP + 2;
+
+// The program's visible, enabled window nearest the front, other than the application window.
+HWND FrontWindow(HWND app) {
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w != app && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() && IsWindowVisible(w) &&
+            IsWindowEnabled(w))
+            return w;
+    return nullptr;
+}
 
 void ShowWithoutAnimation(HWND hwnd, int command) {
     ANIMATIONINFO info{sizeof(info)};
@@ -155,6 +166,16 @@ LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (mainForm_) mainForm_->Close();
             return 0;
         case WM_NULL: CheckSynchronize(); return 0;
+        case WM_SETFOCUS:
+            // This window is brought to the foreground (restoring from the tray,
+            // opening the tray menu) but shows nothing: once the activation has
+            // settled, the program's front window takes the focus.
+            PostMessageA(Handle(), kEnterMessage, 0, 0);
+            break;
+        case kEnterMessage:
+            if (!IsIconic(Handle()) && GetFocus() == Handle())
+                if (HWND front = FrontWindow(Handle())) SetFocus(front);
+            return 0;
         case WM_COMMAND:
             if (HIWORD(wParam) == 0 && MenuItem::DispatchCommand(LOWORD(wParam))) return 0;
             break;

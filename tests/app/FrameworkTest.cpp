@@ -282,5 +282,25 @@ TEST_F(FrameworkTest, MinimiseAndRestoreTheApplicationWithItsMainWindow) {
     ShowWindow(app.Handle(), SW_HIDE);
 }
 
+// The tray brings the application window to the foreground, but it shows
+// nothing: the focus it receives goes on to the program's front window.
+TEST_F(FrameworkTest, FocusOnTheApplicationWindowGoesOnToTheFrontWindow) {
+    HWND app = Application::Instance().Handle();
+    TestForm main(Form::Border::Single);
+    main.Show();
+    ShowWindow(app, SW_SHOWNA);
+    SetForegroundWindow(app);
+    EXPECT_EQ(GetFocus(), app);
+    Pump();
+    EXPECT_EQ(GetActiveWindow(), main.Handle());
+    EXPECT_EQ(GetFocus(), main.Handle());
+
+    main.Hide();
+    SetForegroundWindow(app);
+    Pump();
+    EXPECT_EQ(GetFocus(), app) << "no window to hand it to";
+    ShowWindow(app, SW_HIDE);
+}
+
 }  // namespace
 }  // namespace pwg::test

@@ -1,0 +1,326 @@
+// The real pw_gate.exe under Wine, with its real timers, driven from outside
+// as a user would, and the registry it leaves behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "app/Unit1.h"
+#include "core/Scramble.h"
+#include "dialogs/U1_psw.h"
+#include "dialogs/U2_psw.h"
+#include "dialogs/U3_psw.h"
+#include "tests/e2e/Program.h"
+#include "tests/e2e/Registry.h"
+#include "tray/TrayIcon.h"
+
+namespace pwg::e2e {
+namespace {
+
+// The program's one tray icon has the first identifier.
+constexpr WPARAM kTrayIconId = 1;
+constexpr char kPasswordPrompt[] = "管理员密码";
+constexpr char kUnlockDialog[] = "管理员解锁";
+constexpr char kChangeDialog[] = "管理员密码修改";
+
+constexpr char kAbsent[] = "<absent>";
+
+std::string Stored(const char* name) { return StoredSetting(name).value_or(kAbsent); }
+
+// The stored password, unscrambled.
+std::string StoredPassword() {
+    const auto scrambled = StoredSetting("PSW");
+    return scrambled ? Unscramble(*scrambled, kPasswordKey) : kAbsent;
+}
+
+std::string TimeText(int hour, int minute, int second) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", hour, minute, second);
+    return text;
+}
+
+// A one-minute usage window hours away from now. Two-digit hours read the
+// same in every 24-hour format, so the program writes back what it read.
+std::pair<std::string, std::string> WindowAwayFromNow() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const int hour = now.wHour < 15 ? 20 : 10;
+    return {TimeText(hour, 0, 0), TimeText(hour, 1, 0)};
+}
+
+int Number(const std::optional<std::string>& text) { return text ? std::atoi(text->c_str()) : -1; }
+
+bool Shown(HWND window) { return IsWindowVisible(window) != FALSE; }
+
+// The tray icon reports a left double-click, as the shell would.
+void DoubleClickTrayIcon(const Program& program) {
+    PostMessageA(program.TrayHandlerWindow(), TrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+}
+
+// Types the password into the prompt that opens and confirms it.
+testing::AssertionResult AnswerPrompt(const Program& program, std::string_view password) {
+    HWND prompt = program.WaitForVisibleForm(kPasswordPrompt, 3000);
+    if (!prompt) return testing::AssertionFailure() << "no password prompt";
+    SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), password);
+    Click(GetDlgItem(prompt, Tf1_psw::kBitBtn1));
+    if (!WaitUntil([&] { return !Shown(prompt); }, 3000))
+        return testing::AssertionFailure() << "the prompt stayed, showing \""
+                                           << Text(GetDlgItem(prompt, Tf1_psw::kLabelFX2)).value_or("") << "\"";
+    return testing::AssertionSuccess();
+}
+
+// Types the password into the unlock dialog and confirms it.
+void TypeUnlockPassword(HWND dialog, std::string_view password) {
+    SetText(GetDlgItem(dialog, Tf3_psw::kEdit1), password);
+    Click(GetDlgItem(dialog, Tf3_psw::kBitBtn1));
+}
+
+// The seconds left on the unlock dialog, once they have moved down from what they read now.
+int NextSecondsLeft(HWND dialog) {
+    HWND label = GetDlgItem(dialog, Tf3_psw::kLabelFX3);
+    const int now = Number(Text(label));
+    int next = now;
+    WaitUntil([&] { return (next = Number(Text(label))) != now; }, 3000);
+    return next;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    // Settings, auto-start entry and the kept user key as on a machine where
+    // the program never ran; put back afterwards. The program, if a failed
+    // test leaves it running, is ended before that.
+    CleanRegistry registry_;
+
+    // An end of the session asks every window to end; this program must have none.
+    void TearDown() override {
+        DWORD self = GetCurrentProcessId();
+        for (const WindowInfo& w : TopLevelWindows()) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w.handle, &owner);
+            EXPECT_NE(owner, self) << "the test program made a window of class " << w.className;
+        }
+    }
+};
+
+TEST_F(EndToEnd, FreshStartGoesToTheTrayAndTheEndOfTheSessionSavesTheDefaults) {
+    Program program;
+    HWND main = program.WaitUntilRunning();
+    ASSERT_TRUE(main) << "no main window reading \"系统已解锁\"";
+    for (const WindowInfo& w : program.Windows()) EXPECT_FALSE(w.visible) << w.className << " is visible";
+    EXPECT_EQ(AutoStartEntry().value_or(kAbsent), Program::Path());
+    const auto kept = KeptUserKey();
+    ASSERT_TRUE(kept) << "no HKEY_CURRENT_USER\\software\\shutdown";
+    EXPECT_EQ(kept->subkeys, 0u);
+    EXPECT_EQ(kept->values, 0u);
+    // Nothing is stored before the program ends.
+    EXPECT_EQ(Stored("BEGTIME"), kAbsent);
+
+    EndSession();
+    ASSERT_EQ(program.WaitForExit(10000), 0u);
+    EXPECT_EQ(Stored("BEGTIME"), "08:00:00");
+    EXPECT_EQ(Stored("ENDTIME"), "21:30:00");
+    EXPECT_EQ(StoredPassword(), "739105");
+}
+
+TEST_F(EndToEnd, TheAutoStartEntryStartsTheProgramAtTheNextLogOn) {
+    Program program;
+    ASSERT_TRUE(program.WaitUntilRunning());
+    RestartSession();
+    ASSERT_EQ(program.WaitForExit(10000), 0u);
+    std::set<DWORD> ids;
+    ASSERT_TRUE(WaitUntil([&] { return !(ids = ProcessesWithWindow("PwgApplication")).empty(); }, 10000))
+        << "nothing started at log-on";
+    // Each is ended when the test ends, however it ends.
+    std::vector<std::unique_ptr<Program>> started;
+    for (DWORD id : ids) started.push_back(std::make_unique<Program>(id));
+    ASSERT_EQ(started.size(), 1u);
+    Program& next = *started.front();
+    EXPECT_EQ(next.ImagePath(), Program::Path());
+    EXPECT_TRUE(next.WaitUntilRunning());
+    EndSession();
+    EXPECT_EQ(next.WaitForExit(10000), 0u);
+}
+
+TEST_F(EndToEnd, TrayIconBringsTheMainWindowToTheFrontAndTheCloseBoxHidesIt) {
+    const std::set<HWND> before = ShellTrayIcons();
+    Program program;
+    HWND main = program.WaitUntilRunning();
+    ASSERT_TRUE(main);
+    HWND icon = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            std::vector<HWND> added;
+            for (HWND h : ShellTrayIcons())
+                if (!before.count(h)) added.push_back(h);
+            icon = added.size() == 1 ? added.front() : nullptr;
+            return icon != nullptr;
+        },
+        3000))
+        << "no new icon in the shell's tray";
+    EXPECT_TRUE(Shown(icon));
+
+    DoubleClickTrayIcon(program);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(main); }, 3000));
+    // In front and active: the topmost visible window, the foreground window,
+    // and the one its keyboard input goes to.
+    const auto windows = TopLevelWindows();
+    const auto topmost = std::find_if(windows.begin(), windows.end(), [](const WindowInfo& w) { return w.visible; });
+    ASSERT_NE(topmost, windows.end());
+    EXPECT_EQ(topmost->handle, main);
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }, 2000))
+        << "the foreground window is a " << ClassName(GetForegroundWindow());
+    GUITHREADINFO gui{sizeof(gui)};
+    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui));
+    EXPECT_EQ(gui.hwndActive, main);
+
+    const std::set<HWND> balloonsBefore = ShellBalloons();
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !Shown(main); }, 3000));
+    EXPECT_FALSE(Shown(program.ApplicationWindow()));
+    // The notice saying where the window went; the shell shows it after a delay.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (HWND b : ShellBalloons())
+                if (!balloonsBefore.count(b)) return true;
+            return false;
+        },
+        5000))
+        << "no balloon notice";
+    // The program runs on and the icon stays: a double-click on it in the
+    // shell's tray brings the window back.
+    PostMessageA(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
+    ASSERT_TRUE(WaitUntil([&] { return Shown(main); }, 3000)) << "the icon in the tray does not answer";
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !Shown(main); }, 3000));
+    EXPECT_TRUE(program.Running());
+
+    EndSession();
+    ASSERT_EQ(program.WaitForExit(10000), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(icon); }, 3000)) << "the icon stayed in the tray";
+}
+
+TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
+    // A start after the end leaves no inside: every time of day is outside.
+    StoreSetting("BEGTIME", "23:00:00");
+    StoreSetting("ENDTIME", "11:00:00");
+    Program program;
+    HWND main = program.WaitUntilRunning();
+    ASSERT_TRUE(main);
+
+    Command(main, TMainForm::kCmdN4);  // relock
+    ASSERT_TRUE(AnswerPrompt(program, "739105"));
+    HWND unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
+    ASSERT_TRUE(unlock) << "no unlock dialog";
+    EXPECT_EQ(Text(main), A("系统已锁定"));
+    HWND seconds = GetDlgItem(unlock, Tf3_psw::kLabelFX3);
+    const int first = Number(Text(seconds));
+    EXPECT_GE(first, 58);
+    EXPECT_EQ(NextSecondsLeft(unlock), first - 1);
+    // What is stored now must come from the exit at power-off.
+    RemoveSettings();
+
+    // Nobody types: the count runs down to 0, and the next tick powers off.
+    int previous = first, lowest = first;
+    bool rose = false;
+    WaitUntil(
+        [&] {
+            const auto text = Text(seconds);
+            if (!text || !Shown(unlock)) return true;
+            const int left = Number(text);
+            rose = rose || left > previous;
+            previous = left;
+            lowest = std::min(lowest, left);
+            return false;
+        },
+        75000);
+    EXPECT_FALSE(rose);
+    EXPECT_EQ(lowest, 0);
+    // The power-off request ends the Wine session, which closes the program;
+    // this program, without windows, lives on.
+    ASSERT_EQ(program.WaitForExit(15000), 0u);
+    EXPECT_EQ(Stored("BEGTIME"), "23:00:00");
+    EXPECT_EQ(Stored("ENDTIME"), "11:00:00");
+    EXPECT_EQ(StoredPassword(), "739105");
+}
+
+TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
+    const auto [begin, end] = WindowAwayFromNow();
+    StoreSetting("BEGTIME", begin);
+    StoreSetting("ENDTIME", end);
+    Program program;
+    HWND main = program.WaitUntilRunning();
+    ASSERT_TRUE(main);
+
+    // Confirm the window the pickers show (the stored one) from the main
+    // window: written again, locked, and outside it.
+    DoubleClickTrayIcon(program);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(main); }, 3000));
+    RemoveSettings();
+    Click(GetDlgItem(main, TMainForm::kBitBtn1));
+    ASSERT_TRUE(AnswerPrompt(program, "739105"));
+    EXPECT_TRUE(WaitUntil([&] { return !Shown(main); }, 2000)) << "the main window did not go to the tray";
+    EXPECT_EQ(Stored("BEGTIME"), begin);
+    EXPECT_EQ(Stored("ENDTIME"), end);
+    HWND unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
+    ASSERT_TRUE(unlock) << "no unlock dialog";
+    EXPECT_EQ(Text(main), A("系统已锁定"));
+
+    // A wrong password: the dialog says so and the count goes on.
+    TypeUnlockPassword(unlock, "000000");
+    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(unlock, Tf3_psw::kLabelFX2)) == A("密码错误！"); }, 2000));
+    const int left = NextSecondsLeft(unlock);
+    EXPECT_LT(NextSecondsLeft(unlock), left);
+    EXPECT_TRUE(Shown(unlock));
+
+    // The right one lifts the lock.
+    TypeUnlockPassword(unlock, "739105");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Text(main) == A("系统已解锁"); }, 2500));
+
+    // Relocking brings the dialog back, counting from the start.
+    Command(main, TMainForm::kCmdN4);
+    ASSERT_TRUE(AnswerPrompt(program, "739105"));
+    unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
+    ASSERT_TRUE(unlock) << "no unlock dialog after relocking";
+    EXPECT_GE(Number(Text(GetDlgItem(unlock, Tf3_psw::kLabelFX3))), 58);
+    TypeUnlockPassword(unlock, "739105");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Text(main) == A("系统已解锁"); }, 2500));
+
+    // A new password from the tray menu, stored at once.
+    HWND application = program.ApplicationWindow();
+    Command(application, TMainForm::kCmdN7);
+    HWND change = program.WaitForVisibleForm(kChangeDialog, 3000);
+    ASSERT_TRUE(change) << "no password change dialog";
+    SetText(GetDlgItem(change, TF2_psw::kEdit1), "739105");
+    SetText(GetDlgItem(change, TF2_psw::kEdit2), "n3w");
+    SetText(GetDlgItem(change, TF2_psw::kEdit3), "n3w");
+    Click(GetDlgItem(change, TF2_psw::kBitBtn1));
+    ASSERT_TRUE(WaitUntil([&] { return !Shown(change); }, 3000));
+    EXPECT_EQ(StoredPassword(), "n3w");
+    // What is stored now must come from the exit.
+    RemoveSettings();
+
+    // Exit from the tray menu: the old password no longer opens it.
+    Command(application, TMainForm::kCmdN8);
+    HWND prompt = program.WaitForVisibleForm(kPasswordPrompt, 3000);
+    ASSERT_TRUE(prompt);
+    SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), "739105");
+    Click(GetDlgItem(prompt, Tf1_psw::kBitBtn1));
+    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(prompt, Tf1_psw::kLabelFX2)) == A("密码错误！"); }, 2000));
+    EXPECT_TRUE(Shown(prompt));
+    EXPECT_TRUE(program.Running());
+    SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), "n3w");
+    Click(GetDlgItem(prompt, Tf1_psw::kBitBtn1));
+    ASSERT_EQ(program.WaitForExit(10000), 0u);
+    EXPECT_EQ(Stored("BEGTIME"), begin);
+    EXPECT_EQ(Stored("ENDTIME"), end);
+    EXPECT_EQ(StoredPassword(), "n3w");
+}
+
+}  // namespace
+}  // namespace pwg::e2e

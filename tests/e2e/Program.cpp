@@ -1,0 +1,224 @@
+#include "tests/e2e/Program.h"
+
+#include <commctrl.h>
+
+#include <stdexcept>
+
+#include "app/framework/Ansi.h"
+
+namespace pwg::e2e {
+namespace {
+
+// How long a window of the program may take to answer one message; its UI
+// thread may be inside a network time fetch for up to a second.
+constexpr UINT kAnswerMs = 3000;
+constexpr DWORD kPollMs = 50;
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
+    reinterpret_cast<std::vector<WindowInfo>*>(param)->push_back(
+        {window, ClassName(window), IsWindowVisible(window) != FALSE});
+    return TRUE;
+}
+
+BOOL CALLBACK CollectTrayIcon(HWND window, LPARAM param) {
+    if (ClassName(window) == "__winex11_tray_icon") reinterpret_cast<std::set<HWND>*>(param)->insert(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::string A(std::string_view utf8) { return pwg::A(utf8); }
+
+std::string ClassName(HWND window) {
+    char name[128] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(kPollMs);
+    }
+}
+
+std::optional<std::string> Text(HWND window) {
+    char buffer[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
+                             kAnswerMs, &copied))
+        return std::nullopt;
+    return std::string(buffer, copied);
+}
+
+bool SetText(HWND control, std::string_view ansiText) {
+    const std::string text(ansiText);
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                               kAnswerMs, &result) &&
+           result;
+}
+
+void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+
+void Command(HWND window, UINT id) { PostMessageA(window, WM_COMMAND, id, 0); }
+
+std::vector<WindowInfo> TopLevelWindows() {
+    std::vector<WindowInfo> windows;
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+// ---------------------------------------------------------------------------
+
+std::string Program::Path() {
+    char self[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string path(self, n);
+    return path.substr(0, path.find_last_of('\\') + 1) + "pw_gate.exe";
+}
+
+Program::Program() {
+    const std::string path = Path();
+    std::string commandLine = "\"" + path + "\"";
+    STARTUPINFOA startup{sizeof(startup)};
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        throw std::runtime_error("cannot start " + path + ": error " + std::to_string(GetLastError()));
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    id_ = info.dwProcessId;
+}
+
+Program::Program(DWORD runningProcessId) : id_(runningProcessId) {
+    process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id_);
+    if (!process_) throw std::runtime_error("cannot open process " + std::to_string(id_));
+}
+
+Program::~Program() {
+    if (Running()) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 10000);
+    }
+    CloseHandle(process_);
+}
+
+std::string Program::ImagePath() const {
+    char path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (!QueryFullProcessImageNameA(process_, 0, path, &size)) return {};
+    return std::string(path, size);
+}
+
+bool Program::Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> Program::WaitForExit(DWORD timeoutMs) {
+    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+std::vector<WindowInfo> Program::Windows() const {
+    std::vector<WindowInfo> mine;
+    for (const WindowInfo& w : TopLevelWindows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w.handle, &owner);
+        if (owner == id_) mine.push_back(w);
+    }
+    return mine;
+}
+
+HWND Program::WindowOfClass(const char* className) const {
+    for (const WindowInfo& w : Windows())
+        if (w.className == className) return w.handle;
+    return nullptr;
+}
+
+HWND Program::MainWindow() const {
+    constexpr int kStartTimePicker = 104;
+    for (const WindowInfo& w : Windows()) {
+        if (w.className != "PwgForm") continue;
+        HWND picker = GetDlgItem(w.handle, kStartTimePicker);
+        if (picker && ClassName(picker) == "SysDateTimePick32") return w.handle;
+    }
+    return nullptr;
+}
+
+HWND Program::VisibleForm(std::string_view utf8Caption) const {
+    const std::string caption = A(utf8Caption);
+    for (const WindowInfo& w : Windows())
+        if (w.className == "PwgForm" && w.visible && Text(w.handle) == caption) return w.handle;
+    return nullptr;
+}
+
+HWND Program::WaitForVisibleForm(std::string_view utf8Caption, DWORD timeoutMs) const {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = VisibleForm(utf8Caption)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+HWND Program::WaitUntilRunning() {
+    HWND main = nullptr;
+    // Wine may have to start its desktop process first.
+    if (!WaitUntil([&] { return (main = MainWindow()) != nullptr || !Running(); }, 20000) || !main) return nullptr;
+    const std::string unlocked = A("系统已解锁");
+    // The first enforcement tick comes a second after start-up.
+    if (!WaitUntil([&] { return Text(main) == unlocked; }, 3000)) return nullptr;
+    return main;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+void RunWineboot(std::string commandLine) {
+    STARTUPINFOA startup{sizeof(startup)};
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        throw std::runtime_error("cannot start wineboot: error " + std::to_string(GetLastError()));
+    WaitForSingleObject(info.hProcess, 30000);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+}  // namespace
+
+void EndSession() { RunWineboot("C:\\windows\\system32\\wineboot.exe --end-session --shutdown"); }
+
+void RestartSession() { RunWineboot("C:\\windows\\system32\\wineboot.exe --end-session"); }
+
+std::set<DWORD> ProcessesWithWindow(const char* className) {
+    std::set<DWORD> ids;
+    for (const WindowInfo& w : TopLevelWindows()) {
+        if (w.className != className) continue;
+        DWORD id = 0;
+        GetWindowThreadProcessId(w.handle, &id);
+        ids.insert(id);
+    }
+    return ids;
+}
+
+std::set<HWND> ShellTrayIcons() {
+    std::set<HWND> icons;
+    for (const WindowInfo& w : TopLevelWindows()) {
+        if (w.className == "__winex11_standalone_tray")
+            EnumChildWindows(w.handle, CollectTrayIcon, reinterpret_cast<LPARAM>(&icons));
+        else if (w.className == "__winex11_tray_icon")  // docked in an X tray, where one runs
+            icons.insert(w.handle);
+    }
+    return icons;
+}
+
+std::set<HWND> ShellBalloons() {
+    std::set<HWND> balloons;
+    for (const WindowInfo& w : TopLevelWindows())
+        if (w.visible && w.className == "tooltips_class32" && (GetWindowLongA(w.handle, GWL_STYLE) & TTS_BALLOON))
+            balloons.insert(w.handle);
+    return balloons;
+}
+
+}  // namespace pwg::e2e

@@ -1,0 +1,100 @@
+#pragma once
+// The real pw_gate.exe in its own process, driven from outside as a user
+// would: its windows are found by process, read and written with window
+// messages, and clicked with posted messages. This test program makes no
+// window of its own, so an end of the Wine session ends only pw_gate.
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pwg::e2e {
+
+// UTF-8 literal to the ANSI code page, in which the program's windows hold their text.
+std::string A(std::string_view utf8);
+
+// Polls every 50 ms until the condition holds or timeoutMs has passed; true when it held.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// Text of a window or control of another process (WM_GETTEXT); nullopt when it does not answer.
+std::optional<std::string> Text(HWND window);
+// Replaces a control's text (WM_SETTEXT).
+bool SetText(HWND control, std::string_view ansiText);
+// A click on a button, posted as a user's click would arrive.
+void Click(HWND button);
+// A menu item's command, posted to the window whose menu holds it.
+void Command(HWND window, UINT id);
+
+std::string ClassName(HWND window);
+
+struct WindowInfo {
+    HWND handle;
+    std::string className;
+    bool visible;
+};
+
+// Every top-level window, topmost first.
+std::vector<WindowInfo> TopLevelWindows();
+
+class Program {
+public:
+    // Starts pw_gate.exe from the folder of this test program.
+    Program();
+    // Takes on an instance that something else started.
+    explicit Program(DWORD runningProcessId);
+    // Ends the process if it is still running.
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // The file as it was started: what the auto-start entry must name.
+    static std::string Path();
+
+    DWORD Id() const { return id_; }
+    // The file the process runs, as Windows reports it.
+    std::string ImagePath() const;
+    bool Running() const;
+    // Waits for the process to end; its exit code, or nullopt when it runs on.
+    std::optional<DWORD> WaitForExit(DWORD timeoutMs);
+
+    // The program's top-level windows, topmost first.
+    std::vector<WindowInfo> Windows() const;
+    HWND WindowOfClass(const char* className) const;
+    HWND ApplicationWindow() const { return WindowOfClass("PwgApplication"); }
+    HWND TrayHandlerWindow() const { return WindowOfClass("PwgTrayIconHandler"); }
+    // The main window: the program's form that holds the time pickers.
+    HWND MainWindow() const;
+    // A visible form of the program with this caption (UTF-8).
+    HWND VisibleForm(std::string_view utf8Caption) const;
+    HWND WaitForVisibleForm(std::string_view utf8Caption, DWORD timeoutMs) const;
+    // Waits until the main window exists and its caption reads "系统已解锁"
+    // (the first enforcement tick after start-up).
+    HWND WaitUntilRunning();
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Ends the Wine session as Windows ends it at power-off: every window of the
+// prefix is asked to end; processes without windows live on. wineboot goes
+// on to start a new session (and its auto-start entries) unless told that
+// this is a shutdown.
+void EndSession();
+// Ends the Wine session and starts a new one, as a log-off and the next
+// log-on do; the new session starts the auto-start entries.
+void RestartSession();
+// The processes that have a window of this class now.
+std::set<DWORD> ProcessesWithWindow(const char* className);
+
+// The tray icons Wine's shell shows: one window each, in the standalone tray
+// window that stands in for the notification area where no X tray runs.
+std::set<HWND> ShellTrayIcons();
+// The balloon notices the shell shows over its tray icons now.
+std::set<HWND> ShellBalloons();
+
+}  // namespace pwg::e2e

@@ -116,16 +116,20 @@ void TMainForm::FormCreate() {
     }
 }
 
-void TMainForm::OnClose(CloseAction&) {
-    // An error here leaves the window open and the settings unwritten.
-    RegisterAutoStart();
+std::vector<SettingRecord> SettingsInForce() {
     const AppState& s = State();
     const std::string section(kSettingsSection);
     std::vector<SettingRecord> batch;
     if (s.windowStartKnown) batch.push_back({section, std::string(kBeginTimeValue), TimeToText(s.windowStart)});
     if (s.windowEndKnown) batch.push_back({section, std::string(kEndTimeValue), TimeToText(s.windowEnd)});
     if (s.passwordKnown) batch.push_back({section, std::string(kPasswordValue), Scramble(s.password, kPasswordKey)});
-    WriteSettings(batch);
+    return batch;
+}
+
+void TMainForm::OnClose(CloseAction&) {
+    // An error here leaves the window open and the settings unwritten.
+    RegisterAutoStart();
+    WriteSettings(SettingsInForce());
 }
 
 void TMainForm::ShowHereNotice() {

@@ -6,6 +6,7 @@
 #include "app/framework/Form.h"
 #include "app/framework/Menu.h"
 #include "app/framework/Timer.h"
+#include "core/U0_func.h"
 #include "tray/TrayIcon.h"
 
 namespace pwg {
@@ -61,6 +62,10 @@ private:
     // Shows a password prompt owned by this window; true when it ended with OK.
     bool AskPassword();
 };
+
+// What leaving writes, in order: the usage window's start and end and the
+// scrambled password, each only when loaded at start-up or set since.
+std::vector<SettingRecord> SettingsInForce();
 
 // The main window while it exists.
 TMainForm* MainForm();

@@ -132,6 +132,18 @@ TEST_F(MainFormTest, ExitSavesTheValuesInForceNotWhatThePickersShow) {
     EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "p w");
 }
 
+TEST_F(MainFormTest, LeavingWritesStartEndAndPasswordInThatOrder) {
+    CreateMainForm();
+    std::vector<std::string> names;
+    for (const SettingRecord& r : SettingsInForce()) names.push_back(r.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"BEGTIME", "ENDTIME", "PSW"}));
+    // Not loaded, not written.
+    State().windowStartKnown = false;
+    names.clear();
+    for (const SettingRecord& r : SettingsInForce()) names.push_back(r.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"ENDTIME", "PSW"}));
+}
+
 TEST_F(MainFormTest, EndOfSessionClosesAndSaves) {
     CreateMainForm();
     EXPECT_EQ(SendMessageA(main_->Handle(), WM_QUERYENDSESSION, 0, 0), 1);

@@ -3,33 +3,13 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <utility>
+#include "app/framework/Handles.h"
 
 namespace gettime {
 
-template <typename T, auto Close, T Invalid>
-class Unique {
-public:
-    Unique() = default;
-    explicit Unique(T value) : value_(value) {}
-    Unique(Unique&& other) noexcept : value_(std::exchange(other.value_, Invalid)) {}
-    Unique& operator=(Unique&& other) noexcept {
-        std::swap(value_, other.value_);
-        return *this;
-    }
-    ~Unique() {
-        if (value_ != Invalid) Close(value_);
-    }
-    T get() const { return value_; }
-    explicit operator bool() const { return value_ != Invalid; }
-
-private:
-    T value_ = Invalid;
-};
-
-using UniqueHandle = Unique<HANDLE, &CloseHandle, nullptr>;
-using UniqueSocket = Unique<SOCKET, &closesocket, INVALID_SOCKET>;
-using UniqueKey = Unique<HKEY, &RegCloseKey, nullptr>;
+using UniqueHandle = pwg::UniqueHandle<HANDLE, &CloseHandle>;
+using UniqueSocket = pwg::UniqueHandle<SOCKET, &closesocket, INVALID_SOCKET>;
+using UniqueKey = pwg::UniqueHandle<HKEY, &RegCloseKey>;
 
 // Winsock for the span of a use. The count is the process's, so a session
 // inside another costs next to nothing.

@@ -10,14 +10,21 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${PWG_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
 
-# pwg_add_gtest(NAME SOURCES... LIBS ...): one test program, its cases found at test time.
+# pwg_add_gtest(NAME SOURCES... LIBS ... [TIMEOUT seconds] [PROPERTIES ...]): one
+# test program, its cases found at test time. A case gets TIMEOUT seconds (30 by
+# default: in-process cases take one or two); under Wine the program is killed a
+# few seconds before that, so what it printed still reaches the log.
 function(pwg_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 30)
+  endif()
+  math(EXPR limit "${ARG_TIMEOUT} - 5")
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gtest_main)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY $<TARGET_FILE_DIR:${name}>
-    PROPERTIES TIMEOUT 120 ${ARG_PROPERTIES})
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT PWG_TIME_LIMIT=${limit} ${ARG_PROPERTIES})
 endfunction()

@@ -26,16 +26,15 @@
 namespace pwg::test {
 namespace {
 
-template <class Dialog>
-Dialog* OpenDialog(const char* utf8Caption) {
-    return dynamic_cast<Dialog*>(Window::FromHandle(FindWindowA("PwgForm", A(utf8Caption).c_str())));
-}
+constexpr char kPrompt[] = "管理员密码";
+constexpr char kChange[] = "管理员密码修改";
+constexpr char kUnlock[] = "管理员解锁";
 
 class MainFormTest : public AppFixture {
 protected:
     // Start-up with a failure reports it in a message box: answer it and keep the text.
     std::string CreateMainFormExpectingMessage() {
-        ModalWatcher box("PwgForm", kTestTitle, 100, IDOK);
+        WhenMessageBox box;
         CreateMainForm();
         return box.Text();
     }
@@ -157,32 +156,29 @@ TEST_F(MainFormTest, EndOfSessionClosesAndSaves) {
 
 // Answers the command's dialog from inside its modal loop.
 enum class Answer { None, Ok, Cancel };
+using Watching = std::unique_ptr<Watch>;
 
-void AnswerPrompt(Answer answer) {
-    Post([answer] {
-        Tf1_psw* prompt = OpenDialog<Tf1_psw>("管理员密码");
-        ASSERT_NE(prompt, nullptr);
+Watching AnswerPrompt(Answer answer) {
+    return std::make_unique<WhenModal<Tf1_psw>>(kPrompt, [answer](Tf1_psw& prompt) {
         if (answer == Answer::Cancel) {
-            PostMessageA(prompt->Handle(), WM_CLOSE, 0, 0);
+            PostMessageA(prompt.Handle(), WM_CLOSE, 0, 0);
             return;
         }
-        SetWindowTextA(prompt->sEdit1, State().password.c_str());
-        SendMessageA(prompt->sBitBtn1, BM_CLICK, 0, 0);
+        SetWindowTextA(prompt.sEdit1, State().password.c_str());
+        SendMessageA(prompt.sBitBtn1, BM_CLICK, 0, 0);
     });
 }
 
-void AnswerChange(Answer answer) {
-    Post([answer] {
-        TF2_psw* change = OpenDialog<TF2_psw>("管理员密码修改");
-        ASSERT_NE(change, nullptr);
+Watching AnswerChange(Answer answer) {
+    return std::make_unique<WhenModal<TF2_psw>>(kChange, [answer](TF2_psw& change) {
         if (answer == Answer::Cancel) {
-            PostMessageA(change->Handle(), WM_CLOSE, 0, 0);
+            PostMessageA(change.Handle(), WM_CLOSE, 0, 0);
             return;
         }
-        SetWindowTextA(change->sEdit1, State().password.c_str());
-        SetWindowTextA(change->sEdit2, "n3w");
-        SetWindowTextA(change->sEdit3, "n3w");
-        SendMessageA(change->sBitBtn1, BM_CLICK, 0, 0);
+        SetWindowTextA(change.sEdit1, State().password.c_str());
+        SetWindowTextA(change.sEdit2, "n3w");
+        SetWindowTextA(change.sEdit3, "n3w");
+        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
     });
 }
 
@@ -191,7 +187,7 @@ TEST_F(MainFormTest, CommandTable) {
     struct Row {
         const char* name;
         void (TMainForm::*command)();
-        void (*answer)(Answer);
+        Watching (*answer)(Answer);
         Answer reply;
         bool lockedBefore, lockedAfter;
         int countdownAfter;  // before: 5
@@ -221,7 +217,7 @@ TEST_F(MainFormTest, CommandTable) {
         if (row.window == Shown) main_->TrayIcon1->SendToTray();
         State().locked = row.lockedBefore;
         State().countdown = 5;
-        if (row.answer) row.answer(row.reply);
+        const Watching answering = row.answer ? row.answer(row.reply) : nullptr;
         (main_->*row.command)();
         StopEnforcement();  // confirming restarts it; this test ticks nothing
         Pump();
@@ -239,7 +235,7 @@ TEST_F(MainFormTest, CommandTable) {
 
 TEST_F(MainFormTest, ExitWithThePasswordEndsTheProgram) {
     CreateMainForm();
-    AnswerPrompt(Answer::Ok);
+    const Watching answering = AnswerPrompt(Answer::Ok);
     main_->N8Click();
     Pump();
     EXPECT_TRUE(State().closePermit);
@@ -250,14 +246,13 @@ TEST_F(MainFormTest, ExitWithThePasswordEndsTheProgram) {
 TEST_F(MainFormTest, ExitWithAWrongPasswordKeepsThePromptOpen) {
     CreateMainForm();
     std::string error;
-    Post([&] {
-        Tf1_psw* prompt = OpenDialog<Tf1_psw>("管理员密码");
-        SetWindowTextA(prompt->sEdit1, "nope");
-        SendMessageA(prompt->sBitBtn1, BM_CLICK, 0, 0);
+    WhenModal<Tf1_psw> answering(kPrompt, [&](Tf1_psw& prompt) {
+        SetWindowTextA(prompt.sEdit1, "nope");
+        SendMessageA(prompt.sBitBtn1, BM_CLICK, 0, 0);
         char text[64] = {};
-        GetWindowTextA(prompt->sLabelFX2, text, sizeof text);
+        GetWindowTextA(prompt.sLabelFX2, text, sizeof text);
         error = text;
-        PostMessageA(prompt->Handle(), WM_CLOSE, 0, 0);
+        PostMessageA(prompt.Handle(), WM_CLOSE, 0, 0);
     });
     main_->N8Click();
     Pump();
@@ -271,7 +266,7 @@ TEST_F(MainFormTest, CancelledConfirmPutsTheStoredTimesBack) {
     CreateMainForm();
     SetPickerTime(main_->Start_Time, 11.0 / 24);
     SetPickerTime(main_->End_Time, 12.0 / 24);
-    AnswerPrompt(Answer::Cancel);
+    const Watching answering = AnswerPrompt(Answer::Cancel);
     main_->sBitBtn1Click();
     EXPECT_DOUBLE_EQ(PickerTime(main_->Start_Time), 9.0 / 24);
     EXPECT_DOUBLE_EQ(PickerTime(main_->End_Time), 21.5 / 24);
@@ -284,19 +279,19 @@ TEST_F(MainFormTest, ConfirmingAWindowThatExcludesNowLocksAtOnce) {
     const double start = now + (now < 0.5 ? 0.5 : -0.5);
     SetPickerTime(main_->Start_Time, start);
     SetPickerTime(main_->End_Time, start + 1.0 / 1440);
-    AnswerPrompt(Answer::Ok);
-    main_->sBitBtn1Click();
+    {
+        const Watching answering = AnswerPrompt(Answer::Ok);
+        main_->sBitBtn1Click();
+    }
     EXPECT_TRUE(State().locked);
     EXPECT_EQ(StoredSetting("BEGTIME"), TimeToText(PickerTime(main_->Start_Time)));
     EXPECT_DOUBLE_EQ(State().windowStart, PickerTime(main_->Start_Time));
-    // The restarted enforcement opens the unlock dialog at its first tick;
-    // a watcher answers it from inside its modal loop.
+    // The restarted enforcement opens the unlock dialog at its first tick.
     bool opened = false;
-    Timer watcher(50, true, [&] {
-        if (!State().unlockDialog) return;
+    WhenModal<Tf3_psw> unlock(kUnlock, [&](Tf3_psw& dialog) {
         opened = true;
         State().locked = false;
-        State().unlockDialog->Close();
+        dialog.Close();
     });
     EXPECT_TRUE(PumpUntil([&] { return opened; }, 3000));
     StopEnforcement();
@@ -324,12 +319,11 @@ TEST_F(MainFormTest, CloseBoxAndMinimiseGoToTheTrayWithANotice) {
 
 TEST_F(MainFormTest, BlankNewPasswordBecomesTheEmptyPasswordAndReadsBackEmpty) {
     CreateMainForm();
-    Post([] {
-        TF2_psw* change = OpenDialog<TF2_psw>("管理员密码修改");
-        SetWindowTextA(change->sEdit1, "  739105 ");  // blanks around the old one are forgiven
-        SetWindowTextA(change->sEdit2, "   ");
-        SetWindowTextA(change->sEdit3, "   ");
-        SendMessageA(change->sBitBtn1, BM_CLICK, 0, 0);
+    WhenModal<TF2_psw> answering(kChange, [](TF2_psw& change) {
+        SetWindowTextA(change.sEdit1, "  739105 ");  // blanks around the old one are forgiven
+        SetWindowTextA(change.sEdit2, "   ");
+        SetWindowTextA(change.sEdit3, "   ");
+        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
     });
     main_->N2Click();
     EXPECT_EQ(State().password, "");
@@ -340,14 +334,13 @@ TEST_F(MainFormTest, BlankNewPasswordBecomesTheEmptyPasswordAndReadsBackEmpty) {
 TEST_F(MainFormTest, NewPasswordConfirmedWithATrailingBlankIsRefusedSilently) {
     CreateMainForm();
     bool stillOpen = false;
-    Post([&] {
-        TF2_psw* change = OpenDialog<TF2_psw>("管理员密码修改");
-        SetWindowTextA(change->sEdit1, "739105");
-        SetWindowTextA(change->sEdit2, "ab");
-        SetWindowTextA(change->sEdit3, "ab ");
-        SendMessageA(change->sBitBtn1, BM_CLICK, 0, 0);
-        stillOpen = IsWindowVisible(change->Handle());
-        PostMessageA(change->Handle(), WM_CLOSE, 0, 0);
+    WhenModal<TF2_psw> answering(kChange, [&](TF2_psw& change) {
+        SetWindowTextA(change.sEdit1, "739105");
+        SetWindowTextA(change.sEdit2, "ab");
+        SetWindowTextA(change.sEdit3, "ab ");
+        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
+        stillOpen = IsWindowVisible(change.Handle());
+        PostMessageA(change.Handle(), WM_CLOSE, 0, 0);
     });
     main_->N2Click();
     EXPECT_TRUE(stillOpen);
@@ -358,13 +351,12 @@ TEST_F(MainFormTest, NewPasswordConfirmedWithATrailingBlankIsRefusedSilently) {
 TEST_F(MainFormTest, WrongOldPasswordIsToldInAMessageBox) {
     CreateMainForm();
     std::string told;
-    Post([&] {
-        TF2_psw* change = OpenDialog<TF2_psw>("管理员密码修改");
-        SetWindowTextA(change->sEdit1, "000000");
-        ModalWatcher box("PwgForm", kTestTitle, 100, IDOK);
-        SendMessageA(change->sBitBtn1, BM_CLICK, 0, 0);
+    WhenModal<TF2_psw> answering(kChange, [&](TF2_psw& change) {
+        SetWindowTextA(change.sEdit1, "000000");
+        WhenMessageBox box;
+        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
         told = box.Text();
-        PostMessageA(change->Handle(), WM_CLOSE, 0, 0);
+        PostMessageA(change.Handle(), WM_CLOSE, 0, 0);
     });
     main_->N2Click();
     EXPECT_EQ(told, A("原密码错误,请重新输入"));
@@ -375,12 +367,14 @@ TEST_F(MainFormTest, ALockStartingWhileACommandWaitsOpensTheUnlockDialogOverIt) 
     State().locked = true;
     State().trustedTime = 23.0 / 24;  // outside 8:00-21:30
     bool unlockOpened = false;
-    Post([] { EnforcementTick(); });  // a tick arrives while the prompt waits
-    Post([&] {
-        unlockOpened = State().unlockDialog != nullptr;
-        State().unlockDialog->Close();
+    WhenModal<Tf1_psw> prompt(kPrompt, [](Tf1_psw& prompt) {
+        EnforcementTick();  // a tick arrives while the prompt waits, and waits in the unlock dialog
+        PostMessageA(prompt.Handle(), WM_CLOSE, 0, 0);
     });
-    AnswerPrompt(Answer::Cancel);
+    WhenModal<Tf3_psw> unlock(kUnlock, [&](Tf3_psw& dialog) {
+        unlockOpened = true;
+        dialog.Close();
+    });
     main_->N3Click();
     Pump();
     EXPECT_TRUE(unlockOpened);

@@ -3,9 +3,13 @@
 // order, exactly as the real one-second timer's ticks would arrive.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "app/AppState.h"
 #include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
+#include "app/framework/Timer.h"
+#include "dialogs/U2_psw.h"
 #include "dialogs/U3_psw.h"
 #include "enforcement/u0_shutThread.h"
 #include "tests/support/AppFixture.h"
@@ -31,14 +35,18 @@ protected:
         GetWindowTextA(control, text, sizeof text);
         return text;
     }
-    static Tf3_psw* Dialog() { return State().unlockDialog; }
+    // The open unlock dialog; a step that needs one fails the test without it.
+    static Tf3_psw& Unlock() {
+        if (!State().unlockDialog) throw std::runtime_error("no unlock dialog is open");
+        return *State().unlockDialog;
+    }
     void PostTicks(int n) {
         for (int i = 0; i < n; ++i) Post(EnforcementTick);
     }
     // Types into the dialog's entry and presses its button.
     static void TypeAndConfirm(const std::string& ansi) {
-        SetWindowTextA(Dialog()->sEdit1, ansi.c_str());
-        SendMessageA(Dialog()->sBitBtn1, BM_CLICK, 0, 0);
+        SetWindowTextA(Unlock().sEdit1, ansi.c_str());
+        SendMessageA(Unlock().sBitBtn1, BM_CLICK, 0, 0);
     }
     std::string Caption() const { return main_->Caption(); }
 };
@@ -49,7 +57,7 @@ TEST_F(TickTest, UnlockedShowsTheStateWhateverTheTime) {
         State().trustedTime = Hours(h);
         EnforcementTick();
         EXPECT_EQ(Caption(), A("系统已解锁"));
-        EXPECT_EQ(Dialog(), nullptr);
+        EXPECT_EQ(State().unlockDialog, nullptr);
         EXPECT_EQ(State().countdown, 0);
     }
 }
@@ -60,7 +68,7 @@ TEST_F(TickTest, LockedInsideHoldsTheCountAtZero) {
     EnforcementTick();
     EXPECT_EQ(Caption(), A("系统已锁定"));
     EXPECT_EQ(State().countdown, 0);
-    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(State().unlockDialog, nullptr);
 }
 
 TEST_F(TickTest, ExactlyAtStartOrEndTheCountStandsStill) {
@@ -69,16 +77,16 @@ TEST_F(TickTest, ExactlyAtStartOrEndTheCountStandsStill) {
         State().countdown = 5;
         EnforcementTick();
         EXPECT_EQ(State().countdown, 5) << h;
-        EXPECT_EQ(Dialog(), nullptr);
+        EXPECT_EQ(State().unlockDialog, nullptr);
     }
 }
 
 TEST_F(TickTest, CountsDownAndPowersOffOnceOnTheSixtyFirstTick) {
     std::vector<std::string> labels;
-    Post([&] { labels.push_back(Label(Dialog()->sLabelFX3)); });  // as the dialog opens
+    Post([&] { labels.push_back(Label(Unlock().sLabelFX3)); });  // as the dialog opens
     for (int i = 0; i < 60; ++i) {
         Post(EnforcementTick);
-        Post([&] { labels.push_back(Label(Dialog()->sLabelFX3)); });
+        Post([&] { labels.push_back(Label(Unlock().sLabelFX3)); });
     }
     Post(EnforcementTick);  // the 61st: past the limit
     EnforcementTick();      // opens the dialog and waits in it
@@ -98,7 +106,7 @@ TEST_F(TickTest, CountsDownAndPowersOffOnceOnTheSixtyFirstTick) {
                                         "InitiateSystemShutdown " + std::string(computer) + " " +
                                             A("系统将要关机！") + " 5 1 0"}));
     Pump();
-    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(State().unlockDialog, nullptr);
 
     // Latched: nothing more happens, and the caption is frozen.
     State().locked = false;
@@ -116,7 +124,7 @@ TEST_F(TickTest, RightPasswordLiftsTheLockAndTheOpeningTickCountsOne) {
     EXPECT_FALSE(State().locked);
     EXPECT_EQ(State().countdown, 1);
     Pump();
-    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(State().unlockDialog, nullptr);
     EnforcementTick();
     EXPECT_EQ(Caption(), A("系统已解锁"));
     EXPECT_TRUE(ShutdownRecorder::calls.empty());
@@ -133,7 +141,7 @@ TEST_F(TickTest, PasswordIsComparedExactlyAsTyped) {
         State().countdown = 0;
         State().password = c.stored;
         Post([&] { TypeAndConfirm(c.typed); });
-        if (!c.accepted) Post([] { Dialog()->Close(); });
+        if (!c.accepted) Post([] { Unlock().Close(); });
         EnforcementTick();
         EXPECT_EQ(!State().locked, c.accepted) << "'" << c.stored << "' typed '" << c.typed << "'";
         Pump();
@@ -146,11 +154,11 @@ TEST_F(TickTest, WrongPasswordAtThirtySecondsLeftKeepsCounting) {
     std::string error, left, later;
     Post([&] {
         TypeAndConfirm("wrong");
-        error = Label(Dialog()->sLabelFX2);
-        left = Label(Dialog()->sLabelFX3);
+        error = Label(Unlock().sLabelFX2);
+        left = Label(Unlock().sLabelFX3);
     });
     Post(EnforcementTick);
-    Post([&] { later = Label(Dialog()->sLabelFX3); });
+    Post([&] { later = Label(Unlock().sLabelFX3); });
     Post([] { TypeAndConfirm("right"); });
     EnforcementTick();
     EXPECT_EQ(error, A("密码错误！"));
@@ -161,8 +169,8 @@ TEST_F(TickTest, WrongPasswordAtThirtySecondsLeftKeepsCounting) {
 TEST_F(TickTest, EnterInTheEntryConfirmsLikeTheButton) {
     State().password = "pw";
     Post([] {
-        SetWindowTextA(Dialog()->sEdit1, "pw");
-        PostMessageA(Dialog()->sEdit1, WM_KEYDOWN, VK_RETURN, 1);
+        SetWindowTextA(Unlock().sEdit1, "pw");
+        PostMessageA(Unlock().sEdit1, WM_KEYDOWN, VK_RETURN, 1);
     });
     EnforcementTick();
     EXPECT_FALSE(State().locked);
@@ -170,18 +178,18 @@ TEST_F(TickTest, EnterInTheEntryConfirmsLikeTheButton) {
 
 TEST_F(TickTest, CloseBoxAtTwentyThenAFreshDialogCountsOn) {
     PostTicks(20);
-    Post([] { PostMessageA(Dialog()->Handle(), WM_CLOSE, 0, 0); });
+    Post([] { PostMessageA(Unlock().Handle(), WM_CLOSE, 0, 0); });
     EnforcementTick();
     EXPECT_EQ(State().countdown, 21);  // the resumed opening tick counted
     EXPECT_TRUE(State().locked);
     Pump();  // the closed dialog goes
-    ASSERT_EQ(Dialog(), nullptr);
+    ASSERT_EQ(State().unlockDialog, nullptr);
 
     std::string opened, next;
-    Post([&] { opened = Label(Dialog()->sLabelFX3); });
+    Post([&] { opened = Label(Unlock().sLabelFX3); });
     Post(EnforcementTick);
-    Post([&] { next = Label(Dialog()->sLabelFX3); });
-    Post([] { Dialog()->Close(); });
+    Post([&] { next = Label(Unlock().sLabelFX3); });
+    Post([] { Unlock().Close(); });
     EnforcementTick();
     EXPECT_EQ(opened, "60");
     EXPECT_EQ(next, "38");
@@ -195,7 +203,7 @@ TEST_F(TickTest, SnapshotMovedIntoTheWindowClosesTheDialog) {
     EnforcementTick();
     EXPECT_EQ(State().countdown, 1);  // reset by the inside tick, then the opening tick's own count
     Pump();
-    EXPECT_EQ(Dialog(), nullptr);
+    EXPECT_EQ(State().unlockDialog, nullptr);
     EnforcementTick();
     EXPECT_EQ(State().countdown, 0);
     EXPECT_TRUE(State().locked);
@@ -207,7 +215,7 @@ TEST_F(TickTest, WindowWithStartAfterEndHasNoInside) {
     for (double h : {23.0, 3.0, 12.0}) {
         State().trustedTime = Hours(h);
         State().countdown = 0;
-        Post([] { Dialog()->Close(); });
+        Post([] { Unlock().Close(); });
         EnforcementTick();
         EXPECT_EQ(State().countdown, 1) << h;
         Pump();
@@ -221,7 +229,7 @@ TEST_F(TickTest, WindowWithStartEqualToEndIsOutsideButAtThatInstant) {
     EnforcementTick();
     EXPECT_EQ(State().countdown, 4);
     State().trustedTime = Hours(9) + 1.0 / 86400;
-    Post([] { Dialog()->Close(); });
+    Post([] { Unlock().Close(); });
     EnforcementTick();
     EXPECT_EQ(State().countdown, 5);
 }
@@ -240,8 +248,8 @@ TEST_F(TickTest, RefusedPowerOffIsReportedAndNothingElseIsAsked) {
         ShutdownRecorder::calls.clear();
         ShutdownRecorder::exitResult = FALSE;
         ShutdownRecorder::exitError = c.error;
-        ModalWatcher report("#32770", kTestTitle, 0xFFFF, IDOK);
-        Post(EnforcementTick);  // through a window procedure, as the timer's tick arrives
+        WhenMessageBox report;
+        PostAsHandler(EnforcementTick);  // through a window procedure, as the timer's tick arrives
         EnforcementTick();
         Pump();
         const std::string text = report.Text();

@@ -23,6 +23,15 @@ BOOL WINAPI RecordShutdown(LPSTR computer, LPSTR message, DWORD timeout, BOOL fo
 
 }  // namespace
 
+void ResetApplication() {
+    Application& app = Application::Instance();
+    app.SetTitle(kTestTitle);
+    app.ResetTerminated();
+    app.SetMainForm(nullptr);
+    if (IsIconic(app.Handle())) ShowWindow(app.Handle(), SW_RESTORE);
+    ShowWindow(app.Handle(), SW_HIDE);
+}
+
 void ClearStoredSettings() {
     RegDeleteTreeA(HKEY_CURRENT_CONFIG, "ASTD");
     RegDeleteKeyA(HKEY_CURRENT_CONFIG, "ASTD");
@@ -59,8 +68,7 @@ ShutdownRecorder::~ShutdownRecorder() {
 }
 
 void AppFixture::SetUp() {
-    Application::Instance().SetTitle(kTestTitle);
-    Application::Instance().ResetTerminated();
+    ResetApplication();
     ResetState();
     ClearStoredSettings();
 }

@@ -15,6 +15,10 @@ namespace pwg::test {
 
 inline constexpr char kTestTitle[] = "pwg tests";
 
+// The application object as a fresh program has it: the test title, no main
+// window, not terminated, its window hidden and not minimised.
+void ResetApplication();
+
 // Removes what the program keeps in the registry.
 void ClearStoredSettings();
 // Reads a REG_SZ under HKEY_CURRENT_CONFIG\ASTD; "<absent>" when missing.

@@ -1,43 +1,124 @@
 #pragma once
 // Drives the UI thread from a test without sleeping: actions posted to a
 // hidden window run, in order, from whichever message loop is running then
-// (the test's own pump, or a modal loop the code under test entered).
+// (the test's own pump, or a modal loop the code under test entered), and
+// watches look, from inside whatever loop runs, for a window to answer. Every
+// wait is bounded; what does not come fails the test and ends the modal loops
+// that would otherwise wait for it forever.
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <string_view>
+
+#include "app/framework/Ansi.h"
+#include "app/framework/Form.h"
 
 namespace pwg::test {
 
-// Queues an action behind the messages already waiting.
+// How long a test waits for anything the code under test is to do at once.
+inline constexpr DWORD kWaitMs = 5000;
+
+// Queues a step of the test behind the messages already waiting. An error
+// raised in it fails the test.
 void Post(std::function<void()> action);
+// Queues a call that runs as one of the program's handlers does (a timer's
+// tick, say): an error raised in it goes to the standard error report.
+void PostAsHandler(std::function<void()> action);
 // Dispatches messages until the queue is empty.
 void Pump();
 // Dispatches messages until the condition holds or the time (ms) is up.
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
+// Ends every modal loop of this thread: forms with cancel, system message
+// boxes as Esc would.
+void EndModalLoops();
 
-// Waits on another thread for a window of the given class (and caption, if
-// not null) owned by this process to appear, returns the text of its control
-// `textId` and then sends it `closeCommand` as a WM_COMMAND. For message boxes
-// that the code under test shows modally.
-class ModalWatcher {
+// The first visible form of this thread that `match` accepts, or null.
+Form* FindVisibleForm(const std::function<bool(Form&)>& match);
+// The visible form of this thread of type F with this caption (UTF-8; any
+// caption when empty), or null.
+template <class F>
+F* FindForm(std::string_view utf8Caption = {});
+
+// Runs `answer` once `find` gives a window, checking every 10 ms from a
+// thread timer, so that it runs inside whatever modal loop is dispatching.
+// When nothing comes within the bound the test fails naming `what`, and the
+// modal loops end; the bound is kept by a posted message, which comes even
+// when a flood of posted messages keeps timers from coming. The destructor
+// stops the watch, and fails the test when the window never came.
+class Watch {
 public:
-    ModalWatcher(const char* windowClass, const char* caption, int textId, int closeCommand);
-    ~ModalWatcher();
-    // Joins the watcher; the text it read, or "<none>" when nothing appeared.
-    std::string Text();
-    HWND Found() const { return found_; }
-    DWORD Style() const { return style_; }
+    Watch(std::string what, std::function<HWND()> find, std::function<void(HWND)> answer,
+          DWORD timeoutMs = kWaitMs);
+    ~Watch();
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+    bool Done() const { return done_; }
+
+    // Looks now; after the bound, fails and ends the modal loops.
+    void Check();
 
 private:
-    static DWORD WINAPI Run(void* self);
-    std::string windowClass_, caption_;
-    bool anyCaption_;
-    int textId_, closeCommand_;
-    HANDLE thread_ = nullptr;
-    std::string text_ = "<none>";
-    HWND found_ = nullptr;
-    DWORD style_ = 0;
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD);
+    static void CALLBACK OnDeadline(void* serial, BOOLEAN);
+    void Stop();
+
+    std::string what_;
+    std::function<HWND()> find_;
+    std::function<void(HWND)> answer_;
+    ULONGLONG deadline_;
+    UINT_PTR serial_;
+    UINT_PTR timer_ = 0;
+    HANDLE deadlineTimer_ = nullptr;
+    bool done_ = false;
+    bool came_ = false;
 };
+
+// Takes a step once a condition holds, from inside whatever loop runs then.
+class WhenTrue : public Watch {
+public:
+    WhenTrue(std::string what, std::function<bool()> condition, std::function<void()> step,
+             DWORD timeoutMs = kWaitMs);
+};
+
+// Answers a dialog of type F with this caption once it is inside its own
+// modal loop.
+template <class F>
+class WhenModal : public Watch {
+public:
+    WhenModal(std::string_view utf8Caption, std::function<void(F&)> answer, DWORD timeoutMs = kWaitMs);
+};
+
+// Answers the program's message boxes (ShowMessage and the error report,
+// both captioned with the application title): keeps their text and presses
+// `button` (IDOK, or IDCANCEL as Esc does).
+class WhenMessageBox : public Watch {
+public:
+    explicit WhenMessageBox(int button = IDOK, DWORD timeoutMs = kWaitMs);
+    const std::string& Text() const { return text_; }
+
+private:
+    std::string text_ = "<none>";
+};
+
+// ---------------------------------------------------------------------------
+
+template <class F>
+F* FindForm(std::string_view utf8Caption) {
+    return dynamic_cast<F*>(FindVisibleForm([&](Form& form) {
+        return dynamic_cast<F*>(&form) && (utf8Caption.empty() || form.Caption() == A(utf8Caption));
+    }));
+}
+
+template <class F>
+WhenModal<F>::WhenModal(std::string_view utf8Caption, std::function<void(F&)> answer, DWORD timeoutMs)
+    : Watch(
+          "the dialog \"" + std::string(utf8Caption) + "\" in its modal loop",
+          [caption = std::string(utf8Caption)] {
+              F* form = FindForm<F>(caption);
+              return form && form->InModalLoop() ? form->Handle() : nullptr;
+          },
+          [answer = std::move(answer)](HWND hwnd) { answer(*dynamic_cast<F*>(Window::FromHandle(hwnd))); },
+          timeoutMs) {}
 
 }  // namespace pwg::test

@@ -143,6 +143,7 @@ int Form::ShowModal() {
             for (HWND w : disabled.windows)
                 if (IsWindow(w)) EnableWindow(w, TRUE);
             if (form->Handle()) form->Hide();
+            form->EndOfModalLoop();
         }
     } restore{this, disabled};
 
@@ -165,6 +166,14 @@ int Form::ShowModal() {
     const int result = modalResult_;
     if (freeAfter) Release();
     return result;
+}
+
+void Form::EndOfModalLoop() {
+    // A release request that came while the loop still ran waited for this.
+    if (releaseAfterModal_ && Handle()) {
+        releaseAfterModal_ = false;
+        PostMessageA(Handle(), kReleaseMessage, 0, 0);
+    }
 }
 
 void Form::Close() {
@@ -196,8 +205,10 @@ void Form::Release() {
 
 void Form::OnRelease() {
     if (modalDepth_ > 0) {
-        // Its modal loop ends first; ask again after it.
-        PostMessageA(Handle(), kReleaseMessage, 0, 0);
+        // Its modal loop ends first, and may end only after a loop nested in
+        // it: asking again at once would keep a message always waiting, and
+        // timers and input never come then. The loop's end asks again.
+        releaseAfterModal_ = true;
         return;
     }
     delete this;

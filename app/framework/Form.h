@@ -92,6 +92,7 @@ private:
     LRESULT OnCtlColor(HDC dc, HWND control, bool edit);
     void OnPrintClient(HDC dc);
     void OnRelease();
+    void EndOfModalLoop();
 
     bool visible_ = false;
     bool shown_ = false;
@@ -99,6 +100,7 @@ private:
     int modalResult_ = kModalNone;
     int modalDepth_ = 0;
     bool releasePending_ = false;
+    bool releaseAfterModal_ = false;
 };
 
 // The plain rendering: system colours for the window and its labels, which

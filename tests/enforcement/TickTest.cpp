@@ -261,5 +261,41 @@ TEST_F(TickTest, RefusedPowerOffIsReportedAndNothingElseIsAsked) {
     }
 }
 
+// A tick that moves the snapshot inside the window closes the unlock dialog
+// while a command's dialog is open too: over it (opened from the tray) or
+// under it. The ticks and the caption go on, the command's dialog still
+// answers, and the unlock dialog goes once, after its own loop has ended.
+class NestedDialogTest : public TickTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(NestedDialogTest, UnlockDialogClosedByATickGoesAndEverythingRunsOn) {
+    const bool commandOver = GetParam();
+    State().password = "pw";
+    Timer ticks(20, true, EnforcementTick);  // the enforcement timer, faster
+    HWND unlockWindow = nullptr;
+    WhenModal<Tf3_psw> unlock("管理员解锁", [&](Tf3_psw& dialog) {
+        unlockWindow = dialog.Handle();
+        if (commandOver) main_->N7Click();  // from the tray: runs until its dialog is answered
+    });
+    const auto open = [](const auto* dialog) { return dialog && dialog->InModalLoop(); };
+    WhenTrue moveInside("both dialogs up", [&] { return open(FindForm<TF2_psw>()) && open(State().unlockDialog); },
+                        [] { State().trustedTime = Hours(12); });
+    WhenTrue unlockAfterwards("the unlock dialog hidden", [&] { return unlockWindow && !IsWindowVisible(unlockWindow); },
+                              [] { State().locked = false; });
+    WhenTrue answer("the ticks going on", [&] { return Caption() == A("系统已解锁") && open(FindForm<TF2_psw>()); },
+                    [] {
+                        TF2_psw& change = *FindForm<TF2_psw>();
+                        SetWindowTextA(change.sEdit1, "pw");
+                        SetWindowTextA(change.sEdit2, "n3w");
+                        SetWindowTextA(change.sEdit3, "n3w");
+                        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
+                    });
+    if (!commandOver) main_->N7Click();  // the first tick comes inside its loop
+    EXPECT_TRUE(PumpUntil([&] { return State().password == "n3w" && !State().unlockDialog; }));
+    EXPECT_FALSE(IsWindow(unlockWindow)) << "released";
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandOverOrUnder, NestedDialogTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "CommandOver" : "CommandUnder"; });
+
 }  // namespace
 }  // namespace pwg::test

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "app/framework/Thread.h"
+
 namespace pwg {
 
 class TshutThread;
@@ -22,7 +24,7 @@ struct AppState {
     int32_t countdown = 0;
     int32_t syncFailures = 0;
     uint32_t fetchedTime = 0;
-    std::unique_ptr<TshutThread> enforcementWorker;
+    ThreadPtr<TshutThread> enforcementWorker;
     Tf3_psw* unlockDialog = nullptr;  // the open unlock dialog; it clears this when destroyed
 
     // Which of the stored values are in force: loaded at start-up or set

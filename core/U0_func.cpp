@@ -169,7 +169,7 @@ void RestartEnforcement() {
     AppState& s = State();
     s.countdown = 0;
     StopEnforcement();
-    s.enforcementWorker = std::make_unique<TshutThread>();
+    s.enforcementWorker = Thread::Start<TshutThread>();
     s.enforcementWorker->SetPriority(THREAD_PRIORITY_LOWEST);
 }
 

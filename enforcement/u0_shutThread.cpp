@@ -26,14 +26,9 @@ void CloseUnlockDialog() {
 
 }  // namespace
 
-TshutThread::TshutThread() : Thread(false) {}
+TshutThread::TshutThread(StartKey key) : Thread(key) {}
 
 TshutThread::~TshutThread() {
-    try {
-        WaitFor();
-    } catch (const std::exception&) {
-        // The worker is gone all the same; the timer still goes.
-    }
     if (timer_) timer_->SetEnabled(false);
     timer_.reset();
 }

@@ -10,9 +10,10 @@ namespace pwg {
 
 class TshutThread : public Thread {
 public:
-    TshutThread();
-    // Waits for the worker (a timer creation it handed over runs meanwhile),
-    // then stops and destroys the timer.
+    // Made by Thread::Start, which lets it run once it is built.
+    explicit TshutThread(StartKey key);
+    // Its owner has waited for the worker (a timer creation it handed over
+    // runs meanwhile); this stops and destroys the timer.
     ~TshutThread() override;
 
     Timer* EnforcementTimer() const { return timer_.get(); }

@@ -44,23 +44,40 @@ bool CheckSynchronize() {
     return !pending.empty();
 }
 
-Thread::Thread(bool createSuspended) {
+void ThreadDeleter::operator()(Thread* thread) const {
+    // A destructor must not raise; a failed wait means the thread is gone.
+    try {
+        thread->WaitFor();
+    } catch (const std::exception&) {
+    }
+    delete thread;
+}
+
+Thread::Thread(StartKey) {
     SyncEvent();  // both made on the UI thread, before any worker needs them
     Application::Instance().Handle();
     handle_.reset(CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, nullptr));
     if (!handle_) RaiseLastOsError();
-    if (!createSuspended) Resume();
 }
 
 Thread::~Thread() {
-    // A destructor must not raise; a failed wait means the thread is gone.
+    if (!handle_) return;
+    // Never started (the worker's constructor failed): let the thread end
+    // without touching what is left of the object.
+    if (!started_) {
+        InterlockedExchange(&cancelled_, 1);
+        Resume();
+    }
     try {
-        if (handle_) WaitFor();
+        WaitFor();
     } catch (const std::exception&) {
     }
 }
 
-void Thread::Resume() { ResumeThread(handle_.get()); }
+void Thread::Resume() {
+    started_ = true;
+    ResumeThread(handle_.get());
+}
 
 void Thread::SetPriority(int priority) { SetThreadPriority(handle_.get(), priority); }
 
@@ -94,7 +111,7 @@ void Thread::Synchronize(const std::function<void()>& call) {
 DWORD WINAPI Thread::ThreadProc(void* param) {
     auto* self = static_cast<Thread*>(param);
     try {
-        self->Execute();
+        if (!self->cancelled_) self->Execute();
     } catch (...) {
         self->fatalError_ = std::current_exception();
     }

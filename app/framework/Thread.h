@@ -7,13 +7,42 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
+#include <utility>
 
 #include "app/framework/Handles.h"
 
 namespace pwg {
 
+class Thread;
+
+// Deletes a worker only after its thread has ended, so Execute never runs
+// on in an object whose derived parts are already gone.
+struct ThreadDeleter {
+    void operator()(Thread* thread) const;
+};
+template <class Worker>
+using ThreadPtr = std::unique_ptr<Worker, ThreadDeleter>;
+
 class Thread {
 public:
+    // Only Start can make one, so no worker's thread runs before its whole
+    // object is built: Execute is virtual, and a thread started from the
+    // base constructor could call it through a half-built object.
+    class StartKey {
+        friend class Thread;
+        StartKey() = default;
+    };
+
+    // Builds the worker (its constructor takes the key first), then lets its
+    // thread run.
+    template <class Worker, class... Args>
+    static ThreadPtr<Worker> Start(Args&&... args) {
+        ThreadPtr<Worker> worker(new Worker(StartKey{}, std::forward<Args>(args)...));
+        worker->Resume();
+        return worker;
+    }
+
     Thread(const Thread&) = delete;
     Thread& operator=(const Thread&) = delete;
     // Waits for the thread to finish (running handed-over calls meanwhile).
@@ -29,9 +58,8 @@ public:
     std::exception_ptr FatalError() const { return fatalError_; }
 
 protected:
-    // Starts at once unless created suspended; Resume starts a suspended one.
-    explicit Thread(bool createSuspended);
-    void Resume();
+    // The thread is made suspended; Start resumes it.
+    explicit Thread(StartKey);
     virtual void Execute() = 0;
     // Runs the call on the UI thread and waits for it; an error in the call
     // comes back here.
@@ -39,10 +67,15 @@ protected:
 
 private:
     static DWORD WINAPI ThreadProc(void* self);
+    void Resume();
 
     Handle handle_;
     std::exception_ptr fatalError_;
     volatile LONG finished_ = 0;
+    bool started_ = false;
+    // Set when the object goes before it was started: the thread then ends
+    // without calling Execute.
+    volatile LONG cancelled_ = 0;
 };
 
 // Runs the calls workers have queued; true when there was one. The UI thread

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "app/framework/Application.h"
 #include "app/framework/ErrorReport.h"
@@ -15,6 +16,19 @@
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {
+
+// Outside the anonymous namespace, so the compiler cannot know every override
+// and call one directly, as it cannot for a worker's Execute.
+struct CallsPureInItsConstructor {
+    CallsPureInItsConstructor() { Call(this); }
+    virtual ~CallsPureInItsConstructor() = default;
+    [[gnu::noinline]] static void Call(CallsPureInItsConstructor* self) { self->Pure(); }
+    virtual void Pure() = 0;
+};
+struct Concrete : CallsPureInItsConstructor {
+    void Pure() override {}
+};
+
 namespace {
 
 class TestForm : public Form {
@@ -28,10 +42,7 @@ public:
 
 class FrameworkTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Application::Instance().SetTitle(kTestTitle);
-        Application::Instance().ResetTerminated();
-    }
+    void SetUp() override { ResetApplication(); }
     void TearDown() override { Pump(); }
 };
 
@@ -174,8 +185,7 @@ TEST_F(FrameworkTest, ReleaseDuringItsOwnModalLoopEndsTheLoopFirst) {
 
 class SyncWorker : public Thread {
 public:
-    explicit SyncWorker(std::function<void()> call) : Thread(true), call_(std::move(call)) { Resume(); }
-    ~SyncWorker() override { WaitFor(); }
+    SyncWorker(StartKey key, std::function<void()> call) : Thread(key), call_(std::move(call)) {}
     std::atomic<bool> returned{false};
 
 protected:
@@ -190,39 +200,73 @@ private:
 
 TEST_F(FrameworkTest, HandedOverCallRunsOnTheUiThread) {
     DWORD ranOn = 0;
-    SyncWorker worker([&] { ranOn = GetCurrentThreadId(); });
-    EXPECT_TRUE(PumpUntil([&] { return worker.Finished(); }));
+    auto worker = Thread::Start<SyncWorker>([&] { ranOn = GetCurrentThreadId(); });
+    EXPECT_TRUE(PumpUntil([&] { return worker->Finished(); }));
     EXPECT_EQ(ranOn, GetCurrentThreadId());
-    EXPECT_TRUE(worker.returned);
-    EXPECT_EQ(worker.FatalError(), nullptr);
+    EXPECT_TRUE(worker->returned);
+    EXPECT_EQ(worker->FatalError(), nullptr);
 }
 
 TEST_F(FrameworkTest, ErrorInAHandedOverCallEndsTheWorkerSilently) {
-    SyncWorker worker([] { throw Error("no timer"); });
-    worker.WaitFor();  // runs the queued call while it waits
-    EXPECT_FALSE(worker.returned);
-    ASSERT_NE(worker.FatalError(), nullptr);
+    auto worker = Thread::Start<SyncWorker>([] { throw Error("no timer"); });
+    worker->WaitFor();  // runs the queued call while it waits
+    EXPECT_FALSE(worker->returned);
+    ASSERT_NE(worker->FatalError(), nullptr);
     try {
-        std::rethrow_exception(worker.FatalError());
+        std::rethrow_exception(worker->FatalError());
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "no timer");
     }
 }
 
+// A worker's thread must not run before the worker is built: Execute is
+// virtual, and through a half-built object it is the base's empty slot.
+// Many starts with the other core busy give a thread every chance to run early.
+TEST_F(FrameworkTest, EveryStartedWorkerRunsItsOwnExecute) {
+    std::atomic<bool> stop{false};
+    std::thread busy([&] {
+        while (!stop) {
+        }
+    });
+    constexpr int kWorkers = 3000;
+    int handedOver = 0, returned = 0;
+    for (int i = 0; i < kWorkers; ++i) {
+        auto worker = Thread::Start<SyncWorker>([&] { ++handedOver; });
+        worker->WaitFor();
+        returned += worker->returned ? 1 : 0;
+    }
+    stop = true;
+    busy.join();
+    EXPECT_EQ(handedOver, kWorkers);
+    EXPECT_EQ(returned, kWorkers);
+}
+
+TEST(PureVirtualCall, AbortsWithAMessage) {
+    EXPECT_DEATH(Concrete(), "pure virtual method called");
+}
+
 TEST_F(FrameworkTest, ShowMessageShowsTheTextUnchangedUnderTheTitle) {
-    ModalWatcher box("PwgForm", kTestTitle, 100, IDOK);
-    ShowMessage("Saved");
-    EXPECT_EQ(box.Text(), "Saved") << "no full stop added";
-    // The one button reads "OK" and cancelling ends the box as well.
-    ModalWatcher escape("PwgForm", kTestTitle, IDOK, IDCANCEL);
+    {
+        WhenMessageBox box;
+        ShowMessage("Saved");
+        EXPECT_EQ(box.Text(), "Saved") << "no full stop added";
+    }
+    // The one button reads "OK", and Esc ends the box as well.
+    std::string button;
+    WhenModal<Form> escape(kTestTitle, [&](Form& box) {
+        char text[16] = {};
+        GetDlgItemTextA(box.Handle(), IDOK, text, sizeof text);
+        button = text;
+        PostMessageA(GetDlgItem(box.Handle(), IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    });
     ShowMessage("x");
-    EXPECT_EQ(escape.Text(), "OK");
+    EXPECT_EQ(button, "OK");
 }
 
 TEST_F(FrameworkTest, UncaughtErrorIsReportedAndTheProgramRunsOn) {
-    ModalWatcher report("#32770", kTestTitle, 0xFFFF, IDOK);
+    WhenMessageBox report;
     bool after = false;
-    Post([] { throw Error("Disk full"); });
+    PostAsHandler([] { throw Error("Disk full"); });
     Post([&] { after = true; });
     EXPECT_TRUE(PumpUntil([&] { return after; }));
     EXPECT_EQ(report.Text(), "Disk full.");

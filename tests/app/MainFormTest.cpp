@@ -122,6 +122,7 @@ TEST_F(MainFormTest, BeginTimeOfTheWrongTypeKeepsThePasswordAndLeavesTheEndAlone
 TEST_F(MainFormTest, ExitSavesTheValuesInForceNotWhatThePickersShow) {
     StoreSetting("BEGTIME", "7:00:00");
     CreateMainForm();
+    ASSERT_DOUBLE_EQ(State().windowStart, 7.0 / 24) << "as stored";
     SetPickerTime(main_->Start_Time, 10.0 / 24);  // edited, never confirmed
     State().password = "p w";
     Exit();

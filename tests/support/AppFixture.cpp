@@ -46,11 +46,16 @@ std::string StoredSetting(const char* name) {
 }
 
 void StoreSetting(const char* name, const std::string& value) {
-    RegSetKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", name, REG_SZ, value.c_str(),
+                              static_cast<DWORD>(value.size() + 1)),
+              ERROR_SUCCESS)
+        << name;
+    ASSERT_EQ(StoredSetting(name), value) << "read back at once";
 }
 
 void StoreDwordSetting(const char* name, DWORD value) {
-    RegSetKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", name, REG_DWORD, &value, sizeof value);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", name, REG_DWORD, &value, sizeof value), ERROR_SUCCESS)
+        << name;
 }
 
 ShutdownRecorder::ShutdownRecorder() {

@@ -228,7 +228,7 @@ TEST_F(FrameworkTest, EveryStartedWorkerRunsItsOwnExecute) {
         while (!stop) {
         }
     });
-    constexpr int kWorkers = 3000;
+    constexpr int kWorkers = 2000;
     int handedOver = 0, returned = 0;
     for (int i = 0; i < kWorkers; ++i) {
         auto worker = Thread::Start<SyncWorker>([&] { ++handedOver; });

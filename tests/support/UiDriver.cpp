@@ -19,7 +19,7 @@ constexpr UINT kWatchDeadline = WM_APP + 79;  // wParam: the watch's serial numb
 constexpr UINT kTestStillRunning = WM_APP + 80;
 // Longer than any test needs, shorter than the time after which the test
 // program is killed: a test still in a modal loop then fails and goes on.
-constexpr DWORD kTestBoundMs = 15000;
+constexpr DWORD kTestBoundMs = 20000;
 constexpr UINT kWatchPeriodMs = 10;
 
 // This thread's watches, by serial number (never reused, unlike timer ids).

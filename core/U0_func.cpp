@@ -124,10 +124,15 @@ void RegisterAutoStart() {
     // Under User Account Control the Run entry never starts a program that
     // requires elevation, and the task does; without it the Run entry does,
     // and the task would start a second instance.
-    if (UserAccountControlOn())
+    if (UserAccountControlOn()) {
         RegisterLogonTask(path);
-    else
+        return;
+    }
+    try {
         RemoveLogonTask();
+    } catch (const Error&) {
+        // The program starts all the same; a Task Scheduler out of reach starts no task either.
+    }
 }
 
 std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }

@@ -42,13 +42,27 @@ int TaskPriority() {
 }
 
 // Wine cannot count them through the interface; the folder it stores them in, as Windows does.
+std::filesystem::path TasksFolder() {
+    wchar_t system[MAX_PATH];
+    return std::filesystem::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"Tasks";
+}
 int TasksInTheRootFolder() {
-    char system[MAX_PATH];
-    const std::filesystem::path tasks = std::filesystem::path(std::string(system, GetSystemDirectoryA(system, MAX_PATH))) / "Tasks";
     int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(tasks)) count += entry.is_regular_file();
+    for (const auto& entry : std::filesystem::directory_iterator(TasksFolder())) count += entry.is_regular_file();
     return count;
 }
+
+// A task folder of the task's name, which leaves no room for the task.
+class BlockingFolder {
+public:
+    BlockingFolder() { ComCheck(root_->CreateFolder(Bstr(kLogonTaskName).get(), VARIANT{}, folder_.put())); }
+    ~BlockingFolder() { root_->DeleteFolder(Bstr(kLogonTaskName).get(), 0); }
+
+private:
+    ComPtr<ITaskService> service_;
+    const ComPtr<ITaskFolder> root_ = TaskRootFolder(service_);
+    ComPtr<ITaskFolder> folder_;
+};
 
 class LogonTask : public ::testing::Test {
 protected:
@@ -120,24 +134,30 @@ TEST_F(LogonTask, WithUserAccountControlOffThereIsNone) {
     EXPECT_FALSE(TaskSettings());
     RegisterAutoStart();
     EXPECT_FALSE(TaskSettings());
+    {
+        // Nor does a task that cannot be removed stop the program.
+        SetUac(1);
+        RegisterAutoStart();
+        SetUac(0);
+        const std::filesystem::path stored = TasksFolder() / kLogonTaskName;
+        ASSERT_TRUE(SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_NO_THROW(RegisterAutoStart());
+        EXPECT_THROW(RemoveLogonTask(), Error) << "the task could be removed after all";
+        SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA");
     EXPECT_TRUE(UserAccountControlOn()) << "on when the policy is not set, as Windows has it";
 }
 
-// A task folder of that name leaves no room for the task.
 TEST_F(LogonTask, AFailedRegistrationRaisesTheSystemErrorAfterTheRunEntryIsWritten) {
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue);
-    ComPtr<ITaskService> service;
-    const ComPtr<ITaskFolder> root = TaskRootFolder(service);
-    ComPtr<ITaskFolder> blocking;
-    ComCheck(root->CreateFolder(Bstr(kLogonTaskName).get(), VARIANT{}, blocking.put()));
     std::string message = "(no error)";
     try {
+        const BlockingFolder blocking;
         RegisterAutoStart();
     } catch (const Error& e) {
         message = e.what();
     }
-    root->DeleteFolder(Bstr(kLogonTaskName).get(), 0);
     EXPECT_EQ(message.rfind("System Error.  Code: ", 0), 0u) << message;
     char stored[MAX_PATH] = {};
     DWORD size = sizeof stored;

@@ -87,22 +87,7 @@ private:
     const ComApartment apartment_;
 };
 
-TEST_F(LogonTask, RunsWithoutATimeLimitOnBatteryAtNormalPriority) {
-    RegisterAutoStart();
-    const ComPtr<ITaskSettings> settings = TaskSettings();
-    ASSERT_TRUE(settings) << "no task";
-    Bstr limit;
-    ComCheck(settings->get_ExecutionTimeLimit(limit.put()));
-    EXPECT_STREQ(limit.c_str(), L"PT0S");
-    VARIANT_BOOL notOnBatteries = VARIANT_TRUE, stopOnBatteries = VARIANT_TRUE;
-    ComCheck(settings->get_DisallowStartIfOnBatteries(&notOnBatteries));
-    ComCheck(settings->get_StopIfGoingOnBatteries(&stopOnBatteries));
-    EXPECT_EQ(notOnBatteries, VARIANT_FALSE);
-    EXPECT_EQ(stopOnBatteries, VARIANT_FALSE);
-    EXPECT_EQ(TaskPriority(), 4);
-}
-
-TEST_F(LogonTask, ARegistrationReplacesTheTaskThere) {
+TEST_F(LogonTask, ARegistrationReplacesTheTaskThereWithOneWithoutLimits) {
     const int before = TasksInTheRootFolder();
     {
         // Someone's task of that name, at the lowest priority.
@@ -121,7 +106,18 @@ TEST_F(LogonTask, ARegistrationReplacesTheTaskThere) {
     RegisterAutoStart();
     RegisterAutoStart();
     EXPECT_EQ(TasksInTheRootFolder(), before + 1);
-    EXPECT_EQ(TaskPriority(), 4);
+
+    const ComPtr<ITaskSettings> settings = TaskSettings();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(TaskPriority(), 4) << "normal";
+    Bstr limit;
+    ComCheck(settings->get_ExecutionTimeLimit(limit.put()));
+    EXPECT_STREQ(limit.c_str(), L"PT0S");
+    VARIANT_BOOL notOnBatteries = VARIANT_TRUE, stopOnBatteries = VARIANT_TRUE;
+    ComCheck(settings->get_DisallowStartIfOnBatteries(&notOnBatteries));
+    ComCheck(settings->get_StopIfGoingOnBatteries(&stopOnBatteries));
+    EXPECT_EQ(notOnBatteries, VARIANT_FALSE);
+    EXPECT_EQ(stopOnBatteries, VARIANT_FALSE);
 }
 
 // Then the Run entry starts the program, and a task would start a second one.

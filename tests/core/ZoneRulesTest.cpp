@@ -47,13 +47,11 @@ TEST(ZoneRules, LocalFromUtc) {
     };
     const Case cases[] = {
         {"no daylight time", kChina, At(2026, 12, 9, 3, 6, 13, 250), At(2026, 12, 9, 11, 6, 13, 250)},
-        {"no daylight time", kChina, At(2026, 12, 31, 20, 0), At(2027, 1, 1, 4, 0)},
         {"no daylight time", kChina, At(2028, 2, 28, 16, 0), At(2028, 2, 29, 0, 0)},
 
         // Second Sunday of March 2026 is the 8th, first of November the 1st.
         {"north", kPacific, At(2026, 3, 8, 9, 59, 59, 999), At(2026, 3, 8, 1, 59, 59, 999)},
         {"north", kPacific, At(2026, 3, 8, 10, 0), At(2026, 3, 8, 3, 0)},
-        {"north", kPacific, At(2026, 7, 1, 12, 0), At(2026, 7, 1, 5, 0)},
         {"north", kPacific, At(2026, 11, 1, 8, 59, 59, 999), At(2026, 11, 1, 1, 59, 59, 999)},
         {"north", kPacific, At(2026, 11, 1, 9, 0), At(2026, 11, 1, 1, 0)},
         {"north", kPacific, At(2027, 1, 1, 7, 30), At(2026, 12, 31, 23, 30)},
@@ -61,7 +59,6 @@ TEST(ZoneRules, LocalFromUtc) {
         // Daylight time across the new year; it ends on 5 April and starts on 4 October 2026.
         {"south", kSydney, At(2026, 4, 4, 15, 59, 59, 999), At(2026, 4, 5, 2, 59, 59, 999)},
         {"south", kSydney, At(2026, 4, 4, 16, 0), At(2026, 4, 5, 2, 0)},
-        {"south", kSydney, At(2026, 6, 15, 0, 0), At(2026, 6, 15, 10, 0)},
         {"south", kSydney, At(2026, 10, 3, 15, 59, 59, 999), At(2026, 10, 4, 1, 59, 59, 999)},
         {"south", kSydney, At(2026, 10, 3, 16, 0), At(2026, 10, 4, 3, 0)},
         {"south", kSydney, At(2026, 12, 31, 13, 30), At(2027, 1, 1, 0, 30)},
@@ -79,7 +76,6 @@ TEST(ZoneRules, LocalFromUtc) {
         {"absolute dates", kAbsolute, At(2026, 10, 23, 22, 0), At(2026, 10, 24, 0, 0)},
 
         {"year rules", kMoscow, At(2010, 6, 1, 12, 0), At(2010, 6, 1, 16, 0)},  // before them: the earliest
-        {"year rules", kMoscow, At(2013, 6, 1, 12, 0), At(2013, 6, 1, 16, 0)},
         {"year rules", kMoscow, At(2013, 12, 31, 20, 30), At(2014, 1, 1, 0, 30)},
         {"year rules", kMoscow, At(2014, 10, 25, 21, 59, 59, 999), At(2014, 10, 26, 1, 59, 59, 999)},
         {"year rules", kMoscow, At(2014, 10, 25, 22, 0), At(2014, 10, 26, 1, 0)},
@@ -95,13 +91,6 @@ TEST(ZoneRules, LocalFromUtc) {
 TEST(ZoneRules, ADaylightDateAloneKeepsStandardTime) {
     const TimeZoneRules halfGiven = Zone(Rules(480, Nth(3, 2, kSunday, 2)));
     EXPECT_EQ(Text(LocalFromUtc(halfGiven, At(2026, 7, 1, 12, 0))), Text(At(2026, 7, 1, 4, 0)));
-}
-
-TEST(ZoneRules, TimeOfDayIsAFractionOfTheDay) {
-    EXPECT_EQ(TimeOfDayOf(At(2026, 1, 1, 0, 0)), 0.0);
-    EXPECT_EQ(TimeOfDayOf(At(2026, 1, 1, 12, 0)), 0.5);
-    EXPECT_EQ(TimeOfDayOf(At(2026, 1, 1, 21, 30, 0, 0)), 21.5 / 24);
-    EXPECT_EQ(TimeOfDayOf(At(2026, 1, 1, 23, 59, 59, 999)), 86399999 / 86400000.0);
 }
 
 }  // namespace

@@ -3,8 +3,14 @@
 #include <commctrl.h>
 
 #include <cmath>
+#include <optional>
+
+#include "core/ZoneRules.h"
 
 namespace pwg {
+
+decltype(&::GetSystemTime) systemTimeSource = &::GetSystemTime;
+
 namespace {
 
 constexpr double kMsPerDay = 86400000.0;
@@ -22,10 +28,45 @@ void SetPickerValue(HWND picker, const SYSTEMTIME& st) {
     SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
 }
 
+CivilTime CivilOf(const SYSTEMTIME& st) {
+    return {st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+}
+
+ZoneTransition TransitionOf(const SYSTEMTIME& st) {
+    return {st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+}
+
+// Of a TIME_ZONE_INFORMATION or the same fields of a DYNAMIC_TIME_ZONE_INFORMATION.
+template <class Info>
+ZoneRules RulesOf(const Info& z) {
+    return {static_cast<int>(z.Bias), static_cast<int>(z.StandardBias), TransitionOf(z.StandardDate),
+            static_cast<int>(z.DaylightBias), TransitionOf(z.DaylightDate)};
+}
+
+std::optional<TimeZoneRules> captured;
+
 }  // namespace
 
-double TimeOfDay(const SYSTEMTIME& st) {
-    return (((st.wHour * 60 + st.wMinute) * 60 + st.wSecond) * 1000.0 + st.wMilliseconds) / kMsPerDay;
+double TimeOfDay(const SYSTEMTIME& st) { return TimeOfDayOf(CivilOf(st)); }
+
+void CaptureTimeZone() {
+    DYNAMIC_TIME_ZONE_INFORMATION info{};
+    if (GetDynamicTimeZoneInformation(&info) == TIME_ZONE_ID_INVALID) {
+        captured.reset();
+        return;
+    }
+    TimeZoneRules zone{RulesOf(info), {}};
+    // With dynamic daylight saving time disabled the fixed rules apply to every year.
+    if (!info.DynamicDaylightTimeDisabled) {
+        SYSTEMTIME now;
+        systemTimeSource(&now);
+        for (int year = now.wYear - 1; year <= now.wYear + 1; ++year) {
+            TIME_ZONE_INFORMATION rules{};
+            if (GetTimeZoneInformationForYear(static_cast<USHORT>(year), &info, &rules))
+                zone.years[year] = RulesOf(rules);
+        }
+    }
+    captured = std::move(zone);
 }
 
 int DateOf(const SYSTEMTIME& st) {
@@ -38,8 +79,12 @@ int DateOf(const SYSTEMTIME& st) {
 
 double LocalTimeOfDay() {
     SYSTEMTIME st;
-    GetLocalTime(&st);
-    return TimeOfDay(st);
+    if (!captured) {
+        GetLocalTime(&st);
+        return TimeOfDay(st);
+    }
+    systemTimeSource(&st);
+    return TimeOfDayOf(LocalFromUtc(*captured, CivilOf(st)));
 }
 
 int LocalDate() {

@@ -7,8 +7,21 @@ namespace pwg {
 
 double TimeOfDay(const SYSTEMTIME& st);
 int DateOf(const SYSTEMTIME& st);
+
+// Takes the rules of the time zone in force (with those of the years around
+// this one), once at start-up. From then on LocalTimeOfDay is the system time
+// (UTC) in that zone, daylight saving changes included, whatever zone is set
+// later: moving the time zone does not move the time of day compared.
+void CaptureTimeZone();
+// The local clock's time of day: in the captured zone, or in the zone in
+// force when none could be taken.
 double LocalTimeOfDay();
+// The local clock's date, in the zone in force.
 int LocalDate();
+
+// Where the system time (UTC) comes from. Tests drive it: they cannot move
+// the host's clock.
+extern decltype(&::GetSystemTime) systemTimeSource;
 
 // Time pickers: the time part and the date part are set separately.
 double PickerTime(HWND picker);

@@ -90,6 +90,7 @@ TMainForm::~TMainForm() {
 void TMainForm::FormCreate() {
     AppState& s = State();
     try {
+        CaptureTimeZone();
         RegisterAutoStart();
         s.locked = false;
         s.closePermit = false;

@@ -6,6 +6,7 @@
 
 #include "app/AppState.h"
 #include "core/Error.h"
+#include "core/LogonTask.h"
 #include "core/RegKey.h"
 #include "core/Scramble.h"
 #include "enforcement/u0_shutThread.h"
@@ -120,6 +121,18 @@ void RegisterAutoStart() {
         RegSetValueExA(run.get(), kAutoStartValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                        static_cast<DWORD>(path.size() + 1)) != ERROR_SUCCESS)
         throw Error(FormatMessage1("Failed to set data for '%s'", kAutoStartValue));
+    // Under User Account Control the Run entry never starts a program that
+    // requires elevation, and the task does; without it the Run entry does,
+    // and the task would start a second instance.
+    if (UserAccountControlOn()) {
+        RegisterLogonTask(path);
+        return;
+    }
+    try {
+        RemoveLogonTask();
+    } catch (const Error&) {
+        // The program starts all the same; a Task Scheduler out of reach starts no task either.
+    }
 }
 
 std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }

@@ -1,0 +1,165 @@
+// Against the Task Scheduler of the test prefix, read back through the same
+// interface. Wine's keeps a task's settings but not its trigger, principal or
+// program (LogonTaskXmlTest checks those in the definition), and it keeps User
+// Account Control off (EnableLUA 0): the tests switch it on where they need
+// the task, and put it back.
+#include "core/LogonTask.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "core/U0_func.h"
+
+namespace pwg {
+namespace {
+
+constexpr char kPolicies[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+
+void SetUac(DWORD on) {
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA", REG_DWORD, &on, sizeof on), ERROR_SUCCESS);
+}
+
+// The settings of the registered task; none without a task.
+ComPtr<ITaskSettings> TaskSettings() {
+    ComPtr<ITaskService> service;
+    ComPtr<IRegisteredTask> task;
+    ComPtr<ITaskDefinition> definition;
+    ComPtr<ITaskSettings> settings;
+    if (SUCCEEDED(TaskRootFolder(service)->GetTask(Bstr(kLogonTaskName).get(), task.put()))) {
+        ComCheck(task->get_Definition(definition.put()));
+        ComCheck(definition->get_Settings(settings.put()));
+    }
+    return settings;
+}
+
+int TaskPriority() {
+    int priority = -1;
+    if (const ComPtr<ITaskSettings> settings = TaskSettings()) ComCheck(settings->get_Priority(&priority));
+    return priority;
+}
+
+// Wine cannot count them through the interface; the folder it stores them in, as Windows does.
+std::filesystem::path TasksFolder() {
+    wchar_t system[MAX_PATH];
+    return std::filesystem::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"Tasks";
+}
+int TasksInTheRootFolder() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(TasksFolder())) count += entry.is_regular_file();
+    return count;
+}
+
+// A task folder of the task's name, which leaves no room for the task.
+class BlockingFolder {
+public:
+    BlockingFolder() { ComCheck(root_->CreateFolder(Bstr(kLogonTaskName).get(), VARIANT{}, folder_.put())); }
+    ~BlockingFolder() { root_->DeleteFolder(Bstr(kLogonTaskName).get(), 0); }
+
+private:
+    ComPtr<ITaskService> service_;
+    const ComPtr<ITaskFolder> root_ = TaskRootFolder(service_);
+    ComPtr<ITaskFolder> folder_;
+};
+
+class LogonTask : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DWORD value = 0, size = sizeof value;
+        if (RegGetValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA", RRF_RT_REG_DWORD, nullptr, &value, &size) ==
+            ERROR_SUCCESS)
+            uacBefore_ = value;
+        SetUac(1);
+        RemoveLogonTask();
+    }
+    void TearDown() override {
+        RemoveLogonTask();
+        if (uacBefore_)
+            SetUac(*uacBefore_);
+        else
+            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA");
+    }
+
+private:
+    std::optional<DWORD> uacBefore_;
+    const ComApartment apartment_;
+};
+
+TEST_F(LogonTask, ARegistrationReplacesTheTaskThereWithOneWithoutLimits) {
+    const int before = TasksInTheRootFolder();
+    {
+        // Someone's task of that name, at the lowest priority.
+        ComPtr<ITaskService> service;
+        const ComPtr<ITaskFolder> root = TaskRootFolder(service);
+        ComPtr<ITaskDefinition> other;
+        ComCheck(service->NewTask(0, other.put()));
+        ComPtr<ITaskSettings> settings;
+        ComCheck(other->get_Settings(settings.put()));
+        ComCheck(settings->put_Priority(10));
+        ComPtr<IRegisteredTask> registered;
+        ComCheck(root->RegisterTaskDefinition(Bstr(kLogonTaskName).get(), other.get(), TASK_CREATE, VARIANT{},
+                                              VARIANT{}, TASK_LOGON_INTERACTIVE_TOKEN, VARIANT{}, registered.put()));
+    }
+    ASSERT_EQ(TaskPriority(), 10);
+    RegisterAutoStart();
+    RegisterAutoStart();
+    EXPECT_EQ(TasksInTheRootFolder(), before + 1);
+
+    const ComPtr<ITaskSettings> settings = TaskSettings();
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(TaskPriority(), 4) << "normal";
+    Bstr limit;
+    ComCheck(settings->get_ExecutionTimeLimit(limit.put()));
+    EXPECT_STREQ(limit.c_str(), L"PT0S");
+    VARIANT_BOOL notOnBatteries = VARIANT_TRUE, stopOnBatteries = VARIANT_TRUE;
+    ComCheck(settings->get_DisallowStartIfOnBatteries(&notOnBatteries));
+    ComCheck(settings->get_StopIfGoingOnBatteries(&stopOnBatteries));
+    EXPECT_EQ(notOnBatteries, VARIANT_FALSE);
+    EXPECT_EQ(stopOnBatteries, VARIANT_FALSE);
+}
+
+// Then the Run entry starts the program, and a task would start a second one.
+TEST_F(LogonTask, WithUserAccountControlOffThereIsNone) {
+    RegisterAutoStart();
+    ASSERT_TRUE(TaskSettings());
+    SetUac(0);
+    EXPECT_FALSE(UserAccountControlOn());
+    RegisterAutoStart();
+    EXPECT_FALSE(TaskSettings());
+    RegisterAutoStart();
+    EXPECT_FALSE(TaskSettings());
+    {
+        // Nor does a task that cannot be removed stop the program.
+        SetUac(1);
+        RegisterAutoStart();
+        SetUac(0);
+        const std::filesystem::path stored = TasksFolder() / kLogonTaskName;
+        ASSERT_TRUE(SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_NO_THROW(RegisterAutoStart());
+        EXPECT_THROW(RemoveLogonTask(), Error) << "the task could be removed after all";
+        SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA");
+    EXPECT_TRUE(UserAccountControlOn()) << "on when the policy is not set, as Windows has it";
+}
+
+TEST_F(LogonTask, AFailedRegistrationRaisesTheSystemErrorAfterTheRunEntryIsWritten) {
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue);
+    std::string message = "(no error)";
+    try {
+        const BlockingFolder blocking;
+        RegisterAutoStart();
+    } catch (const Error& e) {
+        message = e.what();
+    }
+    EXPECT_EQ(message.rfind("System Error.  Code: ", 0), 0u) << message;
+    char stored[MAX_PATH] = {};
+    DWORD size = sizeof stored;
+    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue, RRF_RT_REG_SZ, nullptr, stored, &size),
+              ERROR_SUCCESS);
+}
+
+}  // namespace
+}  // namespace pwg

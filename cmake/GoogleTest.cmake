@@ -19,12 +19,16 @@ function(pwg_add_gtest name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 30)
   endif()
-  math(EXPR limit "${ARG_TIMEOUT} - 5")
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gtest_main)
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    math(EXPR limit "${ARG_TIMEOUT} - 5")
+    set_target_properties(${name} PROPERTIES
+      CROSSCOMPILING_EMULATOR "env;PWG_TIME_LIMIT=${limit};${CMAKE_CROSSCOMPILING_EMULATOR}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY $<TARGET_FILE_DIR:${name}>
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT PWG_TIME_LIMIT=${limit} ${ARG_PROPERTIES})
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} ${ARG_PROPERTIES})
 endfunction()

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <functional>
 
 #include "app/AppState.h"
 #include "app/LocalClock.h"
@@ -231,6 +232,78 @@ TEST_F(MainFormTest, CommandTable) {
         EXPECT_EQ(std::strlen(main_->TrayIcon1->IconData().szInfoTitle) != 0, row.notice);
         if (row.notice) EXPECT_STREQ(main_->TrayIcon1->IconData().szInfoTitle, A("提示").c_str());
         EXPECT_FALSE(Application::Instance().Terminated());
+        delete main_;
+        main_ = nullptr;
+        Pump();
+    }
+}
+
+// Another instance, or the administrator's tools, may store a value while
+// this one runs: leaving writes a value only where the store still holds the
+// text this instance read or last wrote, or nothing.
+TEST_F(MainFormTest, LeavingNeverUndoesAChangeStoredMeanwhile) {
+    const auto confirm = [](TMainForm& main, double start) {
+        SetPickerTime(main.Start_Time, start);
+        AnswerPrompt(Answer::Ok);
+        main.sBitBtn1Click();
+        StopEnforcement();
+    };
+    const auto change = [](TMainForm& main) {
+        AnswerChange(Answer::Ok);
+        main.N2Click();
+    };
+    struct Row {
+        const char* what;
+        std::function<void(TMainForm&)> meanwhile;
+        const char* name;
+        std::string expected;  // the password unscrambled
+    };
+    const Row rows[] = {
+        {"password set in force, its write failed", [](TMainForm&) { State().password = "mine"; }, "PSW", "mine"},
+        {"password stored by another", [](TMainForm&) { StoreSetting("PSW", Scramble("theirs", kPasswordKey)); },
+         "PSW", "theirs"},
+        {"password changed here, then by another",
+         [&](TMainForm& main) {
+             change(main);
+             StoreSetting("PSW", Scramble("theirs", kPasswordKey));
+         },
+         "PSW", "theirs"},
+        {"password changed here twice, the second write failed",
+         [&](TMainForm& main) {
+             change(main);
+             State().password = "mine";
+         },
+         "PSW", "mine"},
+        {"start deleted", [](TMainForm&) { RegDeleteKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME"); }, "BEGTIME",
+         TimeToText(7.0 / 24)},
+        {"start confirmed here, then stored by another",
+         [&](TMainForm& main) {
+             confirm(main, 10.0 / 24);
+             StoreSetting("BEGTIME", "11:00:00");
+         },
+         "BEGTIME", "11:00:00"},
+        {"start stored by another, then confirmed here",
+         [&](TMainForm& main) {
+             StoreSetting("BEGTIME", "11:00:00");
+             confirm(main, 10.0 / 24);
+         },
+         "BEGTIME", TimeToText(10.0 / 24)},
+        {"end stored as a number", [](TMainForm&) { StoreDwordSetting("ENDTIME", 5); }, "ENDTIME", "<absent>"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetState();
+        ClearStoredSettings();
+        Application::Instance().ResetTerminated();
+        StoreSetting("BEGTIME", "07:00:00");
+        StoreSetting("ENDTIME", "20:00:00");
+        StoreSetting("PSW", Scramble("739105", kPasswordKey));
+        CreateMainForm();
+        row.meanwhile(*main_);
+        Exit();
+        ASSERT_TRUE(Application::Instance().Terminated());
+        const std::string stored = StoredSetting(row.name);
+        EXPECT_EQ(row.name == std::string("PSW") ? Unscrambled(stored) : stored, row.expected);
         delete main_;
         main_ = nullptr;
         Pump();

@@ -255,6 +255,12 @@ LRESULT TMainForm::OnQueryEndSession() {
     return 1;
 }
 
+void TMainForm::OnEndSession() {
+    // Windows normally asks first, and then the exit sequence has run; a
+    // session that ends unasked (or a posted message) closes the same way.
+    if (!Application::Instance().Terminated()) OnQueryEndSession();
+}
+
 void TMainForm::OnSysCommand(WPARAM command, LPARAM lParam) {
     if (command == SC_MINIMIZE) ShowHereNotice();
     // Minimising and restoring are the application's, not this window's.
@@ -293,6 +299,9 @@ void TMainForm::Timer2Timer() {
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_QUERYENDSESSION: return OnQueryEndSession();
+        case WM_ENDSESSION:
+            if (wParam) OnEndSession();
+            return 0;
         case WM_SYSCOMMAND: OnSysCommand(wParam, lParam); return 0;
         case WM_SETTINGCHANGE: OnSettingChange(reinterpret_cast<const char*>(lParam)); break;
     }

@@ -55,6 +55,7 @@ protected:
 private:
     void FormCreate();
     LRESULT OnQueryEndSession();
+    void OnEndSession();
     void OnSysCommand(WPARAM command, LPARAM lParam);
     void OnSettingChange(const char* area);
     // "I am here; double-click me" in a balloon from the tray icon.

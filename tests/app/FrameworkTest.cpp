@@ -150,6 +150,22 @@ TEST_F(FrameworkTest, ModalLoopDispatchesTimersAndPostedMessages) {
     EXPECT_EQ(ticks, 3);
 }
 
+TEST_F(FrameworkTest, OnlyTheProgramsOwnQuitEndsTheLoops) {
+    // Without a main window to ask, a quit from anyone else is dropped.
+    TestForm dialog;
+    Post([] { PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 0, 0); });
+    Post([&] { dialog.SetModalResult(kModalOk); });
+    EXPECT_EQ(dialog.ShowModal(), kModalOk);
+    EXPECT_FALSE(Application::Instance().Terminated());
+
+    Post([] { Application::Instance().Terminate(); });
+    EXPECT_EQ(dialog.ShowModal(), kModalCancel);
+    EXPECT_TRUE(Application::Instance().Terminated());
+    Application::Instance().ResetTerminated();
+    Pump();
+    EXPECT_FALSE(Application::Instance().Terminated()) << "no quit left over for the next loop";
+}
+
 TEST_F(FrameworkTest, ReleaseHidesNowAndDestroysWhenTheRequestIsDispatched) {
     auto* form = new TestForm();
     form->Show();

@@ -156,6 +156,47 @@ TEST_F(MainFormTest, EndOfSessionClosesAndSaves) {
     EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
 }
 
+TEST_F(MainFormTest, EveryEndOfTheSessionClosesThroughTheExitSequenceOnce) {
+    CreateMainForm();
+    HWND app = Application::Instance().Handle();
+    EXPECT_EQ(SendMessageA(app, WM_ENDSESSION, FALSE, 0), 0);
+    Pump();
+    EXPECT_FALSE(State().closePermit) << "the end of the session was called off";
+    EXPECT_FALSE(Application::Instance().Terminated());
+
+    // Unasked, and posted rather than sent.
+    PostMessageA(app, WM_ENDSESSION, TRUE, 0);
+    Pump();
+    EXPECT_TRUE(State().closePermit);
+    EXPECT_TRUE(Application::Instance().Terminated());
+    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+    EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
+
+    // The end after the query: the exit sequence has run and does not run again.
+    ClearStoredSettings();
+    SendMessageA(app, WM_ENDSESSION, TRUE, 0);
+    SendMessageA(main_->Handle(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(StoredSetting("PSW"), "<absent>");
+}
+
+TEST_F(MainFormTest, AQuitThatTheProgramDidNotAskForIsOnlyACloseRequest) {
+    CreateMainForm();
+    main_->TrayIcon1->RestoreFromTray();
+    PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 0, 0);
+    Pump();
+    EXPECT_FALSE(Application::Instance().Terminated());
+    EXPECT_FALSE(main_->Visible()) << "to the tray, as the close box sends it";
+    EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, A("我在这里.\r有事双击我.").c_str());
+    EXPECT_EQ(StoredSetting("PSW"), "<absent>");
+
+    // With the close permit it closes, saving.
+    State().closePermit = true;
+    PostMessageA(main_->Handle(), WM_QUIT, 0, 0);
+    Pump();
+    EXPECT_TRUE(Application::Instance().Terminated());
+    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+}
+
 // Answers the command's dialog from inside its modal loop.
 enum class Answer { None, Ok, Cancel };
 

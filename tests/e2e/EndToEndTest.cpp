@@ -364,5 +364,24 @@ TEST_F(EndToEnd, TwoInstancesKeepEachOthersChangesAndADeletedValueComesBack) {
     EXPECT_EQ(Stored("ENDTIME"), "23:59:59");
 }
 
+TEST_F(EndToEnd, AQuitFromOutsideOnlyHidesToTheTrayAndAnUnaskedEndOfTheSessionSaves) {
+    Program program;
+    HWND main = program.WaitUntilRunning();
+    ASSERT_TRUE(main);
+    const std::set<HWND> balloonsBefore = ShellBalloons();
+    PostThreadMessageA(GetWindowThreadProcessId(main, nullptr), WM_QUIT, 0, 0);
+    // Answered as a close request: the notice of where the window went.
+    EXPECT_TRUE(NewBalloonAppears(balloonsBefore)) << "no balloon notice";
+    ASSERT_TRUE(program.Running());
+    EXPECT_FALSE(Shown(main));
+
+    // The end of the session, told without the query first.
+    PostMessageA(program.ApplicationWindow(), WM_ENDSESSION, TRUE, 0);
+    ASSERT_EQ(program.WaitForExit(10000), 0u);
+    EXPECT_EQ(Stored("BEGTIME"), "08:00:00");
+    EXPECT_EQ(Stored("ENDTIME"), "21:30:00");
+    EXPECT_EQ(StoredPassword(), "739105");
+}
+
 }  // namespace
 }  // namespace pwg::e2e

@@ -3,6 +3,7 @@
 // program shares. UI thread only.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/framework/Thread.h"
@@ -33,6 +34,11 @@ struct AppState {
     bool passwordKnown = false;
     bool windowStartKnown = false;
     bool windowEndKnown = false;
+    // The stored text each value in force was read from or last written as
+    // (nothing: absent). A second instance, or the administrator's tools, may
+    // store a value meanwhile: the exit sequence writes a value only while its
+    // text is still this one, or absent, so that it never undoes their change.
+    std::optional<std::string> passwordStored, windowStartStored, windowEndStored;
 };
 
 AppState& State();

@@ -28,6 +28,39 @@ struct CommandDialog {
     Dialog* operator->() const { return dialog; }
 };
 
+// The stored password, and the usage window, into force, each with the
+// stored text it came from.
+void LoadPasswordIntoForce() {
+    AppState& s = State();
+    LoadedSetting<std::string> loaded = LoadPassword();
+    s.password = std::move(loaded.value);
+    s.passwordStored = std::move(loaded.stored);
+    s.passwordKnown = true;
+}
+
+void LoadWindowIntoForce() {
+    AppState& s = State();
+    LoadedSetting<double> start = LoadTime(kBeginTimeValue, kDefaultBeginTime);
+    s.windowStart = start.value;
+    s.windowStartStored = std::move(start.stored);
+    s.windowStartKnown = true;
+    LoadedSetting<double> end = LoadTime(kEndTimeValue, kDefaultEndTime);
+    s.windowEnd = end.value;
+    s.windowEndStored = std::move(end.stored);
+    s.windowEndKnown = true;
+}
+
+// True while the store holds no text for the value, or the text this
+// instance last read or wrote: nobody else has changed it since.
+bool StillOurs(std::string_view name, const std::optional<std::string>& ours) {
+    try {
+        const std::optional<std::string> now = ReadStoredSetting(kSettingsSection, name);
+        return !now || now == ours;
+    } catch (const std::exception&) {
+        return false;  // not text at all: not ours either
+    }
+}
+
 }  // namespace
 
 TMainForm* MainForm() { return g_mainForm; }
@@ -96,12 +129,8 @@ void TMainForm::FormCreate() {
         s.closePermit = false;
         s.shutdownLatch = false;
         s.syncFailures = 0;
-        s.password = ReadPassword();
-        s.passwordKnown = true;
-        s.windowStart = TextToTime(ReadSetting(kSettingsSection, kBeginTimeValue, kDefaultBeginTime));
-        s.windowStartKnown = true;
-        s.windowEnd = TextToTime(ReadSetting(kSettingsSection, kEndTimeValue, kDefaultEndTime));
-        s.windowEndKnown = true;
+        LoadPasswordIntoForce();
+        LoadWindowIntoForce();
         SetPickerTime(Start_Time, s.windowStart);
         SetPickerTime(End_Time, s.windowEnd);
         s.trustedTime = LocalTimeOfDay();
@@ -121,9 +150,12 @@ std::vector<SettingRecord> SettingsInForce() {
     const AppState& s = State();
     const std::string section(kSettingsSection);
     std::vector<SettingRecord> batch;
-    if (s.windowStartKnown) batch.push_back({section, std::string(kBeginTimeValue), TimeToText(s.windowStart)});
-    if (s.windowEndKnown) batch.push_back({section, std::string(kEndTimeValue), TimeToText(s.windowEnd)});
-    if (s.passwordKnown) batch.push_back({section, std::string(kPasswordValue), Scramble(s.password, kPasswordKey)});
+    if (s.windowStartKnown && StillOurs(kBeginTimeValue, s.windowStartStored))
+        batch.push_back({section, std::string(kBeginTimeValue), TimeToText(s.windowStart)});
+    if (s.windowEndKnown && StillOurs(kEndTimeValue, s.windowEndStored))
+        batch.push_back({section, std::string(kEndTimeValue), TimeToText(s.windowEnd)});
+    if (s.passwordKnown && StillOurs(kPasswordValue, s.passwordStored))
+        batch.push_back({section, std::string(kPasswordValue), Scramble(s.password, kPasswordKey)});
     return batch;
 }
 
@@ -156,10 +188,7 @@ void TMainForm::sBitBtn1Click() {
             WriteSettings({{section, std::string(kBeginTimeValue), TimeToText(PickerTime(Start_Time))},
                            {section, std::string(kEndTimeValue), TimeToText(PickerTime(End_Time))}});
             // What is stored is what counts: a failed write leaves the old values in force.
-            s.windowStart = TextToTime(ReadSetting(kSettingsSection, kBeginTimeValue, kDefaultBeginTime));
-            s.windowStartKnown = true;
-            s.windowEnd = TextToTime(ReadSetting(kSettingsSection, kEndTimeValue, kDefaultEndTime));
-            s.windowEndKnown = true;
+            LoadWindowIntoForce();
             RestartEnforcement();
         } catch (const std::exception& e) {
             ShowMessage(e.what());
@@ -168,9 +197,9 @@ void TMainForm::sBitBtn1Click() {
         s.countdown = 0;
         TrayIcon1->SendToTray();
     } else {
-        // Undo unconfirmed edits.
-        SetPickerTime(Start_Time, TextToTime(ReadSetting(kSettingsSection, kBeginTimeValue, kDefaultBeginTime)));
-        SetPickerTime(End_Time, TextToTime(ReadSetting(kSettingsSection, kEndTimeValue, kDefaultEndTime)));
+        // Undo unconfirmed edits; what is in force stays.
+        SetPickerTime(Start_Time, LoadTime(kBeginTimeValue, kDefaultBeginTime).value);
+        SetPickerTime(End_Time, LoadTime(kEndTimeValue, kDefaultEndTime).value);
     }
 }
 
@@ -227,6 +256,12 @@ LRESULT TMainForm::OnQueryEndSession() {
     return 1;
 }
 
+void TMainForm::OnEndSession() {
+    // Windows normally asks first, and then the exit sequence has run; a
+    // session that ends unasked (or a posted message) closes the same way.
+    if (!Application::Instance().Terminated()) OnQueryEndSession();
+}
+
 void TMainForm::OnSysCommand(WPARAM command, LPARAM lParam) {
     if (command == SC_MINIMIZE) ShowHereNotice();
     // Minimising and restoring are the application's, not this window's.
@@ -265,6 +300,9 @@ void TMainForm::Timer2Timer() {
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_QUERYENDSESSION: return OnQueryEndSession();
+        case WM_ENDSESSION:
+            if (wParam) OnEndSession();
+            return 0;
         case WM_SYSCOMMAND: OnSysCommand(wParam, lParam); return 0;
         case WM_SETTINGCHANGE: OnSettingChange(reinterpret_cast<const char*>(lParam)); break;
     }

@@ -55,6 +55,7 @@ protected:
 private:
     void FormCreate();
     LRESULT OnQueryEndSession();
+    void OnEndSession();
     void OnSysCommand(WPARAM command, LPARAM lParam);
     void OnSettingChange(const char* area);
     // "I am here; double-click me" in a balloon from the tray icon.
@@ -64,7 +65,9 @@ private:
 };
 
 // What leaving writes, in order: the usage window's start and end and the
-// scrambled password, each only when loaded at start-up or set since.
+// scrambled password, each only when loaded at start-up or set since, and
+// only when the store holds the text it came from or was last written as,
+// or nothing at all.
 std::vector<SettingRecord> SettingsInForce();
 
 // The main window while it exists.

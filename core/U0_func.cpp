@@ -70,17 +70,21 @@ TimeFormat& CachedTimeFormat() {
 }  // namespace
 
 std::string ReadSetting(std::string_view section, std::string_view name, std::string_view defaultValue) {
+    return ReadStoredSetting(section, name).value_or(std::string(defaultValue));
+}
+
+std::optional<std::string> ReadStoredSetting(std::string_view section, std::string_view name) {
     TouchKeptUserKey();
     RegKey key;
     if (key.Open(HKEY_CURRENT_CONFIG, std::string(section).c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
-        return std::string(defaultValue);
+        return std::nullopt;
 
     const std::string valueName(name);
     DWORD type = 0, size = 0;
     LSTATUS status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
-    if (status == ERROR_FILE_NOT_FOUND) return std::string(defaultValue);
+    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
     if (status != ERROR_SUCCESS) throw Error(FormatMessage1("Failed to get data for '%s'", name));
-    if (size == 0) return {};
+    if (size == 0) return std::string();
     if (type != REG_SZ && type != REG_EXPAND_SZ) throw Error(FormatMessage1("Invalid data type for '%s'", name));
 
     std::string data;
@@ -137,15 +141,22 @@ void RegisterAutoStart() {
 
 std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }
 
-std::string ReadPassword() {
-    return Unscramble(ReadSetting(kSettingsSection, kPasswordValue, ScrambledDefaultPassword()), kPasswordKey);
+LoadedSetting<std::string> LoadPassword() {
+    std::optional<std::string> stored = ReadStoredSetting(kSettingsSection, kPasswordValue);
+    std::string password = Unscramble(stored.value_or(ScrambledDefaultPassword()), kPasswordKey);
+    return {std::move(password), std::move(stored)};
+}
+
+std::string ReadPassword() { return LoadPassword().value; }
+
+LoadedSetting<double> LoadTime(std::string_view name, std::string_view defaultText) {
+    std::optional<std::string> stored = ReadStoredSetting(kSettingsSection, name);
+    const double time = TextToTime(stored ? std::string_view(*stored) : defaultText);
+    return {time, std::move(stored)};
 }
 
 UsageWindow ReadUsageWindow() {
-    UsageWindow window;
-    window.start = TextToTime(ReadSetting(kSettingsSection, kBeginTimeValue, kDefaultBeginTime));
-    window.end = TextToTime(ReadSetting(kSettingsSection, kEndTimeValue, kDefaultEndTime));
-    return window;
+    return {LoadTime(kBeginTimeValue, kDefaultBeginTime).value, LoadTime(kEndTimeValue, kDefaultEndTime).value};
 }
 
 const TimeFormat& CurrentTimeFormat() { return CachedTimeFormat(); }

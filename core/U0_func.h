@@ -4,6 +4,7 @@
 // UI thread only. Texts are in the ANSI code page.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,8 @@ struct SettingRecord {
 // Throws pwg::Error "Invalid data type for '<name>'" for anything but REG_SZ
 // and REG_EXPAND_SZ (not expanded), "Failed to get data for '<name>'".
 std::string ReadSetting(std::string_view section, std::string_view name, std::string_view defaultValue);
+// The same without a default: nothing when the key or the value is missing.
+std::optional<std::string> ReadStoredSetting(std::string_view section, std::string_view name);
 
 // Stores one value as REG_SZ, creating its section key when missing. Throws
 // pwg::Error "Failed to create key <section>", "Failed to set data for '<name>'".
@@ -54,9 +57,21 @@ void RegisterAutoStart();
 
 // Scramble of the factory-default password: a new seed on each call.
 std::string ScrambledDefaultPassword();
+
+// A setting as loaded into force: what it means, and the stored text it was
+// read from (nothing: the value was absent and its default applies).
+template <class T>
+struct LoadedSetting {
+    T value;
+    std::optional<std::string> stored;
+};
 // The administrator password in plain text (the default when none is stored).
 // Throws what ReadSetting and Unscramble throw.
+LoadedSetting<std::string> LoadPassword();
 std::string ReadPassword();
+// "BEGTIME" or "ENDTIME" as a time of day. Throws what ReadSetting throws,
+// and "'<text>' is not a valid time".
+LoadedSetting<double> LoadTime(std::string_view name, std::string_view defaultText);
 
 // The usage window: start and end as times of day.
 struct UsageWindow {

@@ -43,7 +43,10 @@ void TF2_psw::sBitBtn1Click() {
     // Different or empty: stay open without a word.
     if (typed.empty() || typed != ControlText(sEdit3)) return;
     const std::string password = Trimmed(typed);
-    WriteSettings({{std::string(kSettingsSection), std::string(kPasswordValue), Scramble(password, kPasswordKey)}});
+    const std::string scrambled = Scramble(password, kPasswordKey);
+    // A failed write is tried again at exit, unless another hand stores one first.
+    if (WriteSettings({{std::string(kSettingsSection), std::string(kPasswordValue), scrambled}}))
+        s.passwordStored = scrambled;
     s.password = password;
     s.passwordKnown = true;
     SetModalResult(kModalOk);

@@ -21,6 +21,12 @@
 // semicolons or NULs; the 64-bit registry view). Any other mode returns 0.
 //
 // Returns non-zero with the time in *value, or 0 with *value untouched.
+// Only times from the day the library was built to 20 years after that day
+// are ever returned. Once a call has returned a server's time, a reply that
+// differs by more than 5 minutes from that time advanced on the monotonic
+// clock is refused unless another server's reply in the same call agrees with
+// it within 5 minutes; a time returned more than 24 hours ago (monotonic)
+// holds no reply back.
 // Always returns within one second, whatever the servers and the name
 // resolution do; a first call made before any server name has been resolved
 // may return 0 at once. Between real requests a call is answered from the
@@ -34,6 +40,6 @@
 GETTIME_API unsigned char __stdcall GetTimeFromServer(int32_t mode, uint32_t* value);
 
 // Sets the system clock to `value`, enabling the process's system-time
-// privilege for the call. Values before the day the library was built are
-// refused and leave the clock alone.
+// privilege for the call. Values before the day the library was built, or more
+// than 20 years after it, are refused and leave the clock alone.
 GETTIME_API void __stdcall UpdateSysTime(uint32_t value);

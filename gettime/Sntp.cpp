@@ -49,8 +49,7 @@ Exchange Measure(NtpTime t1, NtpTime t2, NtpTime t3, NtpTime t4) {
     return {there / 2 + back / 2, static_cast<NtpSpan>(t4 - t1) - static_cast<NtpSpan>(t3 - t2)};
 }
 
-ReplyCheck CheckReply(std::span<const uint8_t> datagram, NtpTime nonce, NtpTime t1, NtpTime t4,
-                      uint32_t earliestUnix) {
+ReplyCheck CheckReply(std::span<const uint8_t> datagram, NtpTime nonce, NtpTime t1, NtpTime t4, TimeBounds bounds) {
     if (datagram.size() < kPacketSize) return {Check::WrongLength};
     if (ReadBigEndian(datagram, kOriginateAt, 8) != nonce) return {Check::NotOurRequest};
 
@@ -78,7 +77,9 @@ ReplyCheck CheckReply(std::span<const uint8_t> datagram, NtpTime nonce, NtpTime 
     if (rootDelay / 2 + rootDispersion + exchange.delay / 2 > kMaxRootDistance) return {Check::TooFarFromRoot};
 
     const NtpTime serverTime = t4 + static_cast<NtpTime>(exchange.offset);
-    if (UnixFromNtp(serverTime) < earliestUnix) return {Check::TooEarly};
+    const uint32_t unix = UnixFromNtp(serverTime);
+    if (unix < bounds.earliest) return {Check::TooEarly};
+    if (unix > bounds.latest) return {Check::TooLate};
     return {Check::Good, serverTime};
 }
 
@@ -116,6 +117,14 @@ std::optional<uint32_t> UnixTimeFromSample(const Sample& sample, int64_t now) {
     const int64_t age = now - sample.monotonic;
     if (age < 0 || age > kMaxSampleAge) return std::nullopt;
     return UnixFromNtp(sample.serverTime + static_cast<NtpTime>(NtpSpanFromNanoseconds(age)));
+}
+
+bool Agree(const Sample& a, const Sample& b) {
+    const Sample& earlier = a.monotonic <= b.monotonic ? a : b;
+    const Sample& later = a.monotonic <= b.monotonic ? b : a;
+    const NtpTime advanced = earlier.serverTime + static_cast<NtpTime>(NtpSpanFromNanoseconds(later.monotonic - earlier.monotonic));
+    const auto difference = static_cast<NtpSpan>(later.serverTime - advanced);
+    return difference >= -kMaxDisagreement && difference <= kMaxDisagreement;
 }
 
 std::vector<ServerName> ParseServerList(std::string_view text) {

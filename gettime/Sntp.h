@@ -52,15 +52,17 @@ constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
-// Midnight UTC of a date in the compiler's __DATE__ form, "Mmm dd yyyy".
-constexpr uint32_t UnixFromCompilerDate(const char* date) {
+// Midnight UTC of a date in the compiler's __DATE__ form, "Mmm dd yyyy", or
+// of the same day `yearsLater` years on (29 February then gives 1 March).
+constexpr uint32_t UnixFromCompilerDate(const char* date, unsigned yearsLater = 0) {
     constexpr const char* months = "JanFebMarAprMayJunJulAugSepOctNovDec";
     unsigned month = 1;
     while (month <= 12 && !(months[3 * (month - 1)] == date[0] && months[3 * (month - 1) + 1] == date[1] &&
                             months[3 * (month - 1) + 2] == date[2]))
         ++month;
     const unsigned day = (date[4] == ' ' ? 0 : date[4] - '0') * 10 + (date[5] - '0');
-    const int64_t year = (date[7] - '0') * 1000 + (date[8] - '0') * 100 + (date[9] - '0') * 10 + (date[10] - '0');
+    const int64_t year = (date[7] - '0') * 1000 + (date[8] - '0') * 100 + (date[9] - '0') * 10 + (date[10] - '0') +
+                         yearsLater;
     return static_cast<uint32_t>(DaysFromCivil(year, month, day) * 86400);
 }
 
@@ -91,6 +93,7 @@ enum class Check {
     NegativeDelay,
     TooFarFromRoot,        // root distance above kMaxRootDistance
     TooEarly,              // before the earliest time we accept
+    TooLate,               // after the latest
 };
 
 // The first two verdicts say the datagram is not the answer to our request,
@@ -118,10 +121,13 @@ struct ReplyCheck {
     Check check;
     NtpTime serverTimeAtT4 = 0;  // our T4 corrected by the offset; set when Good
 };
+// The times a reply may tell, whole Unix seconds, both included.
+struct TimeBounds {
+    uint32_t earliest, latest;
+};
 // Checks one datagram received in answer to MakeRequest(nonce) sent at t1 and
-// received at t4; replies before `earliestUnix` are TooEarly.
-ReplyCheck CheckReply(std::span<const uint8_t> datagram, NtpTime nonce, NtpTime t1, NtpTime t4,
-                      uint32_t earliestUnix);
+// received at t4; a time outside `bounds` is TooEarly or TooLate.
+ReplyCheck CheckReply(std::span<const uint8_t> datagram, NtpTime nonce, NtpTime t1, NtpTime t4, TimeBounds bounds);
 
 // --- Politeness ------------------------------------------------------------
 
@@ -166,6 +172,22 @@ struct Sample {
 // The sample's time at `now`, or nothing when the sample is too old (or from
 // the future, which a monotonic clock never makes).
 std::optional<uint32_t> UnixTimeFromSample(const Sample& sample, int64_t now);
+
+// Once the library holds a good sample, a reply that differs from it (advanced
+// on the monotonic clock) by more than kMaxDisagreement is believed only when
+// another server's reply agrees with it. The limit leaves room for the
+// monotonic clock's rate error over kReferenceLifetime, after which a sample
+// no longer holds replies back: the monotonic clock may not have run while
+// the machine slept, so an old sample is no witness against the servers.
+inline constexpr NtpSpan kMaxDisagreement = 300 * kNtpSecond;
+inline constexpr int64_t kReferenceLifetime = 86400 * kNsPerSecond;
+// Whether the two tell the same time within kMaxDisagreement, the earlier
+// advanced to the later one's instant.
+bool Agree(const Sample& a, const Sample& b);
+// Whether `reference` still holds back a disagreeing reply received at `now`.
+constexpr bool HoldsBack(const Sample& reference, int64_t now) {
+    return now >= reference.monotonic && now - reference.monotonic <= kReferenceLifetime;
+}
 
 // --- Server list --------------------------------------------------------------
 

@@ -14,6 +14,10 @@
 namespace gettime {
 
 const uint32_t kEarliestTime = UnixFromCompilerDate(__DATE__);
+const uint32_t kLatestTime = UnixFromCompilerDate(__DATE__, kYearsAfterBuild);
+static_assert(kYearsAfterBuild == 20 && kMaxDisagreement == 300 * kNtpSecond &&
+                  kReferenceLifetime == 86400 * kNsPerSecond,
+              "GetTime.h promises these to the library's users");
 
 namespace {
 
@@ -188,6 +192,9 @@ bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
     FindAddresses(start, start + kLookupWait);
 
     const int64_t deadline = start + kCallBudget;
+    // Good replies of this call that the last good sample held back: a later
+    // one that agrees with any of them is believed.
+    std::vector<Sample> heldBack;
     for (Server& server : servers_) {
         const int64_t now = monotonic_();
         if (now >= deadline) break;
@@ -195,12 +202,21 @@ bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
         const std::optional<Answer> answer = Ask(server, std::min(deadline, now + kReplyWait));
         if (!answer) continue;
         server.courtesy.Record(answer->outcome, answer->sentAt);
-        if (answer->outcome == Outcome::Good) {
-            sample_ = answer->sample;
-            *value = UnixFromNtp(sample_->serverTime);
-            return true;
+        if (answer->outcome != Outcome::Good) {
+            server.MoveToNextAddress();
+            continue;
         }
-        server.MoveToNextAddress();
+        const Sample& reply = answer->sample;
+        const bool believed = !sample_ || !HoldsBack(*sample_, reply.monotonic) || Agree(*sample_, reply) ||
+                              std::any_of(heldBack.begin(), heldBack.end(),
+                                          [&](const Sample& other) { return Agree(other, reply); });
+        if (!believed) {
+            heldBack.push_back(reply);
+            continue;
+        }
+        sample_ = reply;
+        *value = UnixFromNtp(sample_->serverTime);
+        return true;
     }
     return false;
 }
@@ -288,7 +304,7 @@ std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until)
         }
         const NtpTime t4 = t1 + static_cast<NtpTime>(NtpSpanFromNanoseconds(receivedAt - sentAt));
         const ReplyCheck reply = CheckReply(std::span(datagram, static_cast<size_t>(received)), nonce, t1, t4,
-                                            kEarliestTime);
+                                            {kEarliestTime, kLatestTime});
         if (!AnswersRequest(reply.check)) continue;
         return Answer{OutcomeOf(reply.check), sentAt, Sample{reply.serverTimeAtT4, receivedAt}};
     }
@@ -296,7 +312,7 @@ std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until)
 }
 
 bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set) {
-    if (unixTime < kEarliestTime) return false;
+    if (unixTime < kEarliestTime || unixTime > kLatestTime) return false;
     const uint64_t ticks = WindowsTicksFromUnix(unixTime);
     const FILETIME fileTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME systemTime;

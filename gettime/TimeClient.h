@@ -36,8 +36,11 @@ inline constexpr int64_t kAddressLifetime = 3600 * kNsPerSecond;
 // ...or this long after a lookup found nothing.
 inline constexpr int64_t kLookupRetry = 60 * kNsPerSecond;
 
-// Times before the library was built are wrong whoever says them.
+// Times before the library was built, or more than kYearsAfterBuild years
+// after that day, are wrong whoever says them.
+inline constexpr unsigned kYearsAfterBuild = 20;
 extern const uint32_t kEarliestTime;
+extern const uint32_t kLatestTime;
 
 // QueryPerformanceCounter in nanoseconds: steady, and not moved by setting the clock.
 int64_t MonotonicNow();
@@ -52,7 +55,9 @@ public:
 
     // Seconds since 1970 UTC into *value. Answers from the last good sample
     // while it is younger than kMaxSampleAge, else asks the servers in list
-    // order. False for another mode, a null value, no good reply within the
+    // order; a reply that the last good sample holds back (see Agree) is
+    // taken only when another server's reply in the same call agrees with
+    // it. False for another mode, a null value, no good reply within the
     // bound, or a call while another is running on another thread.
     bool GetTime(int32_t mode, uint32_t* value);
 
@@ -71,7 +76,7 @@ private:
 };
 
 // Sets the system clock to `unixTime` with the system-time privilege enabled
-// for the call. Refuses times before kEarliestTime. Tests pass their own
+// for the call. Refuses times outside kEarliestTime..kLatestTime. Tests pass their own
 // setter, since the real one would move the host's clock.
 using SetSystemTimeFunction = BOOL(WINAPI*)(const SYSTEMTIME*);
 bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set = &SetSystemTime);

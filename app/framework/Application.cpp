@@ -76,7 +76,9 @@ bool Application::ProcessMessage() {
     MSG msg;
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
     if (msg.message == WM_QUIT) {
-        terminated_ = true;
+        // The program's own follows Terminate. Anyone else's is no more than a
+        // request to close, which the main window's close query decides.
+        if (!terminated_ && mainForm_) PostMessageA(mainForm_->Handle(), WM_CLOSE, 0, 0);
         return true;
     }
     Form* form = dynamic_cast<Form*>(Window::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
@@ -98,7 +100,16 @@ void Application::ProcessMessages() {
 }
 
 void Application::Terminate() {
+    terminated_ = true;
+    // Wakes a loop that waits for a message.
     PostQuitMessage(0);
+}
+
+void Application::ResetTerminated() {
+    terminated_ = false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }
 
 void Application::Minimize() {
@@ -181,7 +192,14 @@ LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_QUERYENDSESSION: return 1;
         case WM_ENDSESSION:
-            if (wParam) terminated_ = true;
+            // The session ends, asked first or not: the main window closes the
+            // way it does at the end-of-session query, saving what it holds.
+            if (wParam) {
+                if (mainForm_)
+                    SendMessageA(mainForm_->Handle(), WM_ENDSESSION, wParam, lParam);
+                else
+                    Terminate();
+            }
             return 0;
     }
     return DefaultHandling(message, wParam, lParam);

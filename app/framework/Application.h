@@ -43,6 +43,8 @@ public:
     void HandleMessage();
     // Dispatches every message waiting now.
     void ProcessMessages();
+    // Ends the message loop and every modal loop. A WM_QUIT that the program
+    // did not ask for this way only asks the main window to close.
     void Terminate();
     bool Terminated() const { return terminated_; }
 
@@ -56,7 +58,7 @@ public:
     void ShowException(const std::exception& error);
 
     // For tests: a fresh loop after a test ended one.
-    void ResetTerminated() { terminated_ = false; }
+    void ResetTerminated();
 
 private:
     Application() = default;

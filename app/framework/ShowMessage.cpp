@@ -1,12 +1,52 @@
 #include "app/framework/ShowMessage.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
+#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/Form.h"
 
 namespace pwg {
 namespace {
+
+// As the text label draws: a word too long for a line is broken where the
+// line ends (DT_EDITCONTROL), as a multi-line entry would break it.
+constexpr UINT kTextFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX | DT_EXPANDTABS;
+constexpr int kMargin = 8, kButtonWidth = 75, kButtonHeight = 25, kMinTextHeight = 13;
+
+SIZE Measure(HDC dc, const std::string& text, int width) {
+    RECT r{0, 0, width, 0};
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | kTextFormat);
+    return {r.right, r.bottom};
+}
+
+// Byte offsets at which a character of the ANSI code page ends, in order: a
+// cut at any of them leaves no half of a double-byte character behind.
+std::vector<size_t> CharacterEnds(const std::string& text) {
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < text.size();) {
+        i += IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        ends.push_back(i);
+    }
+    return ends;
+}
+
+// The longest beginning of the text that fits `height` with "…" after it.
+std::string CutToHeight(HDC dc, const std::string& text, int width, int height) {
+    static const std::string ellipsis = A("…");
+    const std::vector<size_t> ends = CharacterEnds(text);
+    size_t fits = 0, tooLong = ends.size();  // counts of characters kept
+    while (tooLong - fits > 1) {
+        const size_t middle = fits + (tooLong - fits) / 2;
+        if (Measure(dc, text.substr(0, ends[middle - 1]) + ellipsis, width).cy <= height)
+            fits = middle;
+        else
+            tooLong = middle;
+    }
+    return text.substr(0, fits == 0 ? 0 : ends[fits - 1]) + ellipsis;
+}
 
 class MessageForm : public Form {
 public:
@@ -14,34 +54,46 @@ public:
 
     explicit MessageForm(std::string_view text) : Form(nullptr, "", 10, 10, Border::Dialog) {
         SetCaption(Application::Instance().Title());
-        const std::string body(text);
-        // Measure the text at most half the screen wide.
-        HDC dc = GetDC(Handle());
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(Handle(), WM_GETFONT, 0, 0)));
-        RECT textRect{0, 0, GetSystemMetrics(SM_CXSCREEN) / 2, 0};
-        DrawTextA(dc, body.c_str(), static_cast<int>(body.size()), &textRect,
-                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+        const DWORD style = GetWindowLongA(Handle(), GWL_STYLE), exStyle = GetWindowLongA(Handle(), GWL_EXSTYLE);
+        RECT frame{0, 0, 0, 0};
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+        const int frameWidth = frame.right - frame.left, frameHeight = frame.bottom - frame.top;
+        // The whole box at most half the screen wide, and no taller than the work area.
+        const RECT area = WorkArea();
+        const int maxTextWidth = GetSystemMetrics(SM_CXSCREEN) / 2 - frameWidth - 2 * kMargin;
+        const int maxTextHeight = (area.bottom - area.top) - frameHeight - 3 * kMargin - kButtonHeight;
+
+        HWND label = AddLabel(kTextId, kMargin, kMargin, kButtonWidth, kMinTextHeight, "", true);
+        SetWindowLongA(label, GWL_STYLE, GetWindowLongA(label, GWL_STYLE) | SS_NOPREFIX | SS_EDITCONTROL);
+        // Measured in the font the label draws with.
+        std::string body(text);
+        HDC dc = GetDC(label);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+        SIZE size = Measure(dc, body, maxTextWidth);
+        if (size.cy > maxTextHeight) {
+            body = CutToHeight(dc, body, maxTextWidth, maxTextHeight);
+            size = Measure(dc, body, maxTextWidth);
+        }
         SelectObject(dc, old);
-        ReleaseDC(Handle(), dc);
+        ReleaseDC(label, dc);
 
-        const int margin = 8, buttonWidth = 75, buttonHeight = 25;
-        const int textWidth = std::max<int>(textRect.right, buttonWidth);
-        const int textHeight = std::max<int>(textRect.bottom, 13);
-        const int clientWidth = textWidth + 2 * margin;
-        const int clientHeight = textHeight + 3 * margin + buttonHeight;
-
-        HWND label = AddLabel(kTextId, margin, margin, textWidth, textHeight, "", true);
-        SetWindowLongA(label, GWL_STYLE, GetWindowLongA(label, GWL_STYLE) | SS_NOPREFIX);
+        const int textWidth = std::max<int>(size.cx, kButtonWidth);
+        const int textHeight = std::max<int>(size.cy, kMinTextHeight);
+        const int clientWidth = textWidth + 2 * kMargin;
+        const int clientHeight = textHeight + 3 * kMargin + kButtonHeight;
+        SetWindowPos(label, nullptr, 0, 0, textWidth, textHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         SetControlText(label, body);
-        ok_ = AddButton(IDOK, (clientWidth - buttonWidth) / 2, textHeight + 2 * margin, buttonWidth, buttonHeight,
-                        "OK");
+        ok_ = AddButton(IDOK, (clientWidth - kButtonWidth) / 2, textHeight + 2 * kMargin, kButtonWidth,
+                        kButtonHeight, "OK");
         SetWindowLongA(ok_, GWL_STYLE, GetWindowLongA(ok_, GWL_STYLE) | BS_DEFPUSHBUTTON);
 
-        RECT r{0, 0, clientWidth, clientHeight};
-        AdjustWindowRectEx(&r, GetWindowLongA(Handle(), GWL_STYLE), FALSE, GetWindowLongA(Handle(), GWL_EXSTYLE));
-        const int width = r.right - r.left, height = r.bottom - r.top;
-        SetWindowPos(Handle(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                     (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        // Centred on the screen, moved inside the work area where the centre leaves it.
+        const int width = clientWidth + frameWidth, height = clientHeight + frameHeight;
+        const int left = std::clamp<int>((GetSystemMetrics(SM_CXSCREEN) - width) / 2, area.left,
+                                         std::max<int>(area.left, area.right - width));
+        const int top = std::clamp<int>((GetSystemMetrics(SM_CYSCREEN) - height) / 2, area.top,
+                                        std::max<int>(area.top, area.bottom - height));
+        SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
         SetFocus(ok_);
     }
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/ErrorReport.h"
 #include "app/framework/Form.h"
@@ -160,6 +161,22 @@ TEST_F(FrameworkTest, ModalLoopDispatchesTimersAndPostedMessages) {
     EXPECT_EQ(ticks, 3);
 }
 
+TEST_F(FrameworkTest, OnlyTheProgramsOwnQuitEndsTheLoops) {
+    // Without a main window to ask, a quit from anyone else is dropped.
+    TestForm dialog;
+    Post([] { PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 0, 0); });
+    Post([&] { dialog.SetModalResult(kModalOk); });
+    EXPECT_EQ(dialog.ShowModal(), kModalOk);
+    EXPECT_FALSE(Application::Instance().Terminated());
+
+    Post([] { Application::Instance().Terminate(); });
+    EXPECT_EQ(dialog.ShowModal(), kModalCancel);
+    EXPECT_TRUE(Application::Instance().Terminated());
+    Application::Instance().ResetTerminated();
+    Pump();
+    EXPECT_FALSE(Application::Instance().Terminated()) << "no quit left over for the next loop";
+}
+
 TEST_F(FrameworkTest, ReleaseHidesNowAndDestroysWhenTheRequestIsDispatched) {
     auto* form = new TestForm();
     form->Show();
@@ -261,6 +278,77 @@ TEST_F(FrameworkTest, ShowMessageShowsTheTextUnchangedUnderTheTitle) {
     });
     ShowMessage("x");
     EXPECT_EQ(button, "OK");
+}
+
+// Where a message box and its button lie, and the text it shows, read from
+// inside its modal loop before it is closed.
+struct MessageLayout {
+    RECT box{}, button{}, label{};
+    std::string text;
+};
+
+MessageLayout ShowMessageLayout(const std::string& text) {
+    MessageLayout layout;
+    WhenModal<Form> reading(kTestTitle, [&](Form& form) {
+        HWND box = form.Handle();
+        GetWindowRect(box, &layout.box);
+        GetWindowRect(GetDlgItem(box, IDOK), &layout.button);
+        HWND label = GetDlgItem(box, 100);
+        GetWindowRect(label, &layout.label);
+        layout.text.resize(GetWindowTextLengthA(label) + 1);
+        layout.text.resize(GetWindowTextA(label, layout.text.data(), static_cast<int>(layout.text.size())));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    ShowMessage(text);
+    return layout;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+TEST_F(FrameworkTest, ShowMessageWrapsLongWordsWithinHalfTheScreenAndCutsBeyondTheWorkArea) {
+    std::string chinese;
+    for (int i = 0; i < 5000; ++i) chinese += "\xC3\xDC";  // 密 in code page 936, no blank anywhere
+    const std::string ellipsis = A("…");
+    struct Row {
+        const char* what;
+        std::string text;
+        bool cut;
+    };
+    const Row rows[] = {
+        {"1,500 letters", std::string(1500, 'x'), false},
+        {"10,000 letters", std::string(10000, 'x'), true},
+        {"5,000 double-byte characters", chinese, true},
+    };
+    const RECT area = WorkArea();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const MessageLayout layout = ShowMessageLayout(row.text);
+        EXPECT_LE(layout.box.right - layout.box.left, GetSystemMetrics(SM_CXSCREEN) / 2);
+        EXPECT_TRUE(Inside(layout.box, area));
+        EXPECT_TRUE(Inside(layout.button, layout.box));
+        EXPECT_GT(layout.label.bottom - layout.label.top, 100) << "wrapped into many lines";
+        if (!row.cut) {
+            EXPECT_EQ(layout.text, row.text);
+            continue;
+        }
+        ASSERT_GT(layout.text.size(), 1000u);
+        ASSERT_LT(layout.text.size(), row.text.size());
+        const size_t kept = layout.text.size() - ellipsis.size();
+        EXPECT_EQ(layout.text.substr(kept), ellipsis);
+        EXPECT_EQ(layout.text.substr(0, kept), row.text.substr(0, kept));
+        if (row.text == chinese) {
+            EXPECT_EQ(kept % 2, 0u) << "no half character";
+        }
+    }
+    // A short text: one line, and the box as wide as the button with its margins.
+    const MessageLayout brief = ShowMessageLayout("Saved");
+    EXPECT_EQ(brief.text, "Saved");
+    EXPECT_EQ(brief.button.right - brief.button.left, 75);
+    EXPECT_EQ(brief.label.right - brief.label.left, 75);
+    EXPECT_LT(brief.label.bottom - brief.label.top, 20);
 }
 
 TEST_F(FrameworkTest, UncaughtErrorIsReportedAndTheProgramRunsOn) {

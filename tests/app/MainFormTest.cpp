@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <functional>
 
 #include "app/AppState.h"
 #include "app/LocalClock.h"
@@ -155,6 +156,47 @@ TEST_F(MainFormTest, EndOfSessionClosesAndSaves) {
     EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
 }
 
+TEST_F(MainFormTest, EveryEndOfTheSessionClosesThroughTheExitSequenceOnce) {
+    CreateMainForm();
+    HWND app = Application::Instance().Handle();
+    EXPECT_EQ(SendMessageA(app, WM_ENDSESSION, FALSE, 0), 0);
+    Pump();
+    EXPECT_FALSE(State().closePermit) << "the end of the session was called off";
+    EXPECT_FALSE(Application::Instance().Terminated());
+
+    // Unasked, and posted rather than sent.
+    PostMessageA(app, WM_ENDSESSION, TRUE, 0);
+    Pump();
+    EXPECT_TRUE(State().closePermit);
+    EXPECT_TRUE(Application::Instance().Terminated());
+    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+    EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
+
+    // The end after the query: the exit sequence has run and does not run again.
+    ClearStoredSettings();
+    SendMessageA(app, WM_ENDSESSION, TRUE, 0);
+    SendMessageA(main_->Handle(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(StoredSetting("PSW"), "<absent>");
+}
+
+TEST_F(MainFormTest, AQuitThatTheProgramDidNotAskForIsOnlyACloseRequest) {
+    CreateMainForm();
+    main_->TrayIcon1->RestoreFromTray();
+    PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, 0, 0);
+    Pump();
+    EXPECT_FALSE(Application::Instance().Terminated());
+    EXPECT_FALSE(main_->Visible()) << "to the tray, as the close box sends it";
+    EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, A("我在这里.\r有事双击我.").c_str());
+    EXPECT_EQ(StoredSetting("PSW"), "<absent>");
+
+    // With the close permit it closes, saving.
+    State().closePermit = true;
+    PostMessageA(main_->Handle(), WM_QUIT, 0, 0);
+    Pump();
+    EXPECT_TRUE(Application::Instance().Terminated());
+    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+}
+
 // Answers the command's dialog from inside its modal loop.
 enum class Answer { None, Ok, Cancel };
 using Watching = std::unique_ptr<Watch>;
@@ -228,6 +270,78 @@ TEST_F(MainFormTest, CommandTable) {
         EXPECT_EQ(std::strlen(main_->TrayIcon1->IconData().szInfoTitle) != 0, row.notice);
         if (row.notice) EXPECT_STREQ(main_->TrayIcon1->IconData().szInfoTitle, A("提示").c_str());
         EXPECT_FALSE(Application::Instance().Terminated());
+        delete main_;
+        main_ = nullptr;
+        Pump();
+    }
+}
+
+// Another instance, or the administrator's tools, may store a value while
+// this one runs: leaving writes a value only where the store still holds the
+// text this instance read or last wrote, or nothing.
+TEST_F(MainFormTest, LeavingNeverUndoesAChangeStoredMeanwhile) {
+    const auto confirm = [](TMainForm& main, double start) {
+        SetPickerTime(main.Start_Time, start);
+        const Watching answering = AnswerPrompt(Answer::Ok);
+        main.sBitBtn1Click();
+        StopEnforcement();
+    };
+    const auto change = [](TMainForm& main) {
+        const Watching answering = AnswerChange(Answer::Ok);
+        main.N2Click();
+    };
+    struct Row {
+        const char* what;
+        std::function<void(TMainForm&)> meanwhile;
+        const char* name;
+        std::string expected;  // the password unscrambled
+    };
+    const Row rows[] = {
+        {"password set in force, its write failed", [](TMainForm&) { State().password = "mine"; }, "PSW", "mine"},
+        {"password stored by another", [](TMainForm&) { StoreSetting("PSW", Scramble("theirs", kPasswordKey)); },
+         "PSW", "theirs"},
+        {"password changed here, then by another",
+         [&](TMainForm& main) {
+             change(main);
+             StoreSetting("PSW", Scramble("theirs", kPasswordKey));
+         },
+         "PSW", "theirs"},
+        {"password changed here twice, the second write failed",
+         [&](TMainForm& main) {
+             change(main);
+             State().password = "mine";
+         },
+         "PSW", "mine"},
+        {"start deleted", [](TMainForm&) { RegDeleteKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME"); }, "BEGTIME",
+         TimeToText(7.0 / 24)},
+        {"start confirmed here, then stored by another",
+         [&](TMainForm& main) {
+             confirm(main, 10.0 / 24);
+             StoreSetting("BEGTIME", "11:00:00");
+         },
+         "BEGTIME", "11:00:00"},
+        {"start stored by another, then confirmed here",
+         [&](TMainForm& main) {
+             StoreSetting("BEGTIME", "11:00:00");
+             confirm(main, 10.0 / 24);
+         },
+         "BEGTIME", TimeToText(10.0 / 24)},
+        {"end stored as a number", [](TMainForm&) { StoreDwordSetting("ENDTIME", 5); }, "ENDTIME", "<absent>"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ResetState();
+        ClearStoredSettings();
+        Application::Instance().ResetTerminated();
+        StoreSetting("BEGTIME", "07:00:00");
+        StoreSetting("ENDTIME", "20:00:00");
+        StoreSetting("PSW", Scramble("739105", kPasswordKey));
+        CreateMainForm();
+        row.meanwhile(*main_);
+        Exit();
+        ASSERT_TRUE(Application::Instance().Terminated());
+        const std::string stored = StoredSetting(row.name);
+        EXPECT_EQ(row.name == std::string("PSW") ? Unscrambled(stored) : stored, row.expected);
         delete main_;
         main_ = nullptr;
         Pump();

@@ -76,12 +76,16 @@ TEST_F(SettingsStore, WithoutTheSectionTheDefaultsApplyAndNothingIsWritten) {
     EXPECT_EQ(InMs(window.start), 8 * 3600000LL);
     EXPECT_EQ(InMs(window.end), 21 * 3600000LL + 30 * 60000);
     EXPECT_EQ(ReadPassword(), "739105");
+    EXPECT_EQ(ReadStoredSetting("ASTD", "PSW"), std::nullopt);
     EXPECT_EQ(EntryCount(HKEY_CURRENT_CONFIG, "ASTD"), std::nullopt);
 }
 
 TEST_F(SettingsStore, MissingValueInAnExistingSectionGivesTheDefault) {
     PutRaw("OTHER", REG_SZ, std::string_view("x", 2));
     EXPECT_EQ(ReadSetting("ASTD", "BEGTIME", "08:00:00"), "08:00:00");
+    EXPECT_EQ(LoadTime("BEGTIME", "08:00:00").stored, std::nullopt) << "absent, not empty";
+    PutRaw("BEGTIME", REG_SZ, "");
+    EXPECT_EQ(ReadStoredSetting("ASTD", "BEGTIME"), std::string());
 }
 
 TEST_F(SettingsStore, ReadsTextOfEachDataType) {

@@ -88,6 +88,31 @@ int NextSecondsLeft(HWND dialog) {
     return next;
 }
 
+// Whether a balloon notice that was not there before appears; the shell
+// shows one after a delay.
+bool NewBalloonAppears(const std::set<HWND>& before) {
+    return WaitUntil(
+        [&] {
+            for (HWND b : ShellBalloons())
+                if (!before.count(b)) return true;
+            return false;
+        },
+        5000);
+}
+
+// A new password through the tray menu's change dialog, stored at once.
+testing::AssertionResult ChangePassword(const Program& program, std::string_view old, std::string_view next) {
+    Command(program.ApplicationWindow(), TMainForm::kCmdN7);
+    HWND change = program.WaitForVisibleForm(kChangeDialog, 3000);
+    if (!change) return testing::AssertionFailure() << "no password change dialog";
+    SetText(GetDlgItem(change, TF2_psw::kEdit1), old);
+    SetText(GetDlgItem(change, TF2_psw::kEdit2), next);
+    SetText(GetDlgItem(change, TF2_psw::kEdit3), next);
+    Click(GetDlgItem(change, TF2_psw::kBitBtn1));
+    if (!WaitUntil([&] { return !Shown(change); }, 3000)) return testing::AssertionFailure() << "the dialog stayed";
+    return testing::AssertionSuccess();
+}
+
 class EndToEnd : public ::testing::Test {
 protected:
     // Settings, auto-start entry and the kept user key as on a machine where
@@ -181,15 +206,8 @@ TEST_F(EndToEnd, TrayIconBringsTheMainWindowToTheFrontAndTheCloseBoxHidesIt) {
     PostMessageA(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return !Shown(main); }, 3000));
     EXPECT_FALSE(Shown(program.ApplicationWindow()));
-    // The notice saying where the window went; the shell shows it after a delay.
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            for (HWND b : ShellBalloons())
-                if (!balloonsBefore.count(b)) return true;
-            return false;
-        },
-        5000))
-        << "no balloon notice";
+    // The notice saying where the window went.
+    EXPECT_TRUE(NewBalloonAppears(balloonsBefore)) << "no balloon notice";
     // The program runs on and the icon stays: a double-click on it in the
     // shell's tray brings the window back.
     PostMessageA(icon, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(8, 8));
@@ -292,21 +310,13 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     EXPECT_TRUE(WaitUntil([&] { return Text(main) == A("系统已解锁"); }, 2500));
 
     // A new password from the tray menu, stored at once.
-    HWND application = program.ApplicationWindow();
-    Command(application, TMainForm::kCmdN7);
-    HWND change = program.WaitForVisibleForm(kChangeDialog, 3000);
-    ASSERT_TRUE(change) << "no password change dialog";
-    SetText(GetDlgItem(change, TF2_psw::kEdit1), "739105");
-    SetText(GetDlgItem(change, TF2_psw::kEdit2), "n3w");
-    SetText(GetDlgItem(change, TF2_psw::kEdit3), "n3w");
-    Click(GetDlgItem(change, TF2_psw::kBitBtn1));
-    ASSERT_TRUE(WaitUntil([&] { return !Shown(change); }, 3000));
+    ASSERT_TRUE(ChangePassword(program, "739105", "n3w"));
     EXPECT_EQ(StoredPassword(), "n3w");
     // What is stored now must come from the exit.
     RemoveSettings();
 
     // Exit from the tray menu: the old password no longer opens it.
-    Command(application, TMainForm::kCmdN8);
+    Command(program.ApplicationWindow(), TMainForm::kCmdN8);
     HWND prompt = program.WaitForVisibleForm(kPasswordPrompt, 3000);
     ASSERT_TRUE(prompt);
     SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), "739105");
@@ -320,6 +330,57 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     EXPECT_EQ(Stored("BEGTIME"), begin);
     EXPECT_EQ(Stored("ENDTIME"), end);
     EXPECT_EQ(StoredPassword(), "n3w");
+}
+
+TEST_F(EndToEnd, TwoInstancesKeepEachOthersChangesAndADeletedValueComesBack) {
+    // Each instance holds a different start; both hold the same end. A
+    // window round the whole day keeps the confirming instance unlocked.
+    StoreSetting("BEGTIME", "07:00:00");
+    StoreSetting("ENDTIME", "23:59:59");
+    Program first;
+    ASSERT_TRUE(first.WaitUntilRunning());
+    StoreSetting("BEGTIME", "00:00:00");
+    Program second;
+    HWND main = second.WaitUntilRunning();
+    ASSERT_TRUE(main);
+
+    // The second confirms its window, the first changes the password.
+    DoubleClickTrayIcon(second);
+    ASSERT_TRUE(WaitUntil([&] { return Shown(main); }, 3000));
+    Click(GetDlgItem(main, TMainForm::kBitBtn1));
+    ASSERT_TRUE(AnswerPrompt(second, "739105"));
+    ASSERT_TRUE(WaitUntil([&] { return !Shown(main); }, 2000));
+    ASSERT_TRUE(ChangePassword(first, "739105", "n3w"));
+    EXPECT_EQ(StoredPassword(), "n3w");
+    RemoveSetting("ENDTIME");
+
+    // Whichever leaves last, neither puts back what it loaded over the
+    // other's change, and the deleted end is written again.
+    EndSession();
+    ASSERT_EQ(first.WaitForExit(10000), 0u);
+    ASSERT_EQ(second.WaitForExit(10000), 0u);
+    EXPECT_EQ(Stored("BEGTIME"), "00:00:00");
+    EXPECT_EQ(StoredPassword(), "n3w");
+    EXPECT_EQ(Stored("ENDTIME"), "23:59:59");
+}
+
+TEST_F(EndToEnd, AQuitFromOutsideOnlyHidesToTheTrayAndAnUnaskedEndOfTheSessionSaves) {
+    Program program;
+    HWND main = program.WaitUntilRunning();
+    ASSERT_TRUE(main);
+    const std::set<HWND> balloonsBefore = ShellBalloons();
+    PostThreadMessageA(GetWindowThreadProcessId(main, nullptr), WM_QUIT, 0, 0);
+    // Answered as a close request: the notice of where the window went.
+    EXPECT_TRUE(NewBalloonAppears(balloonsBefore)) << "no balloon notice";
+    ASSERT_TRUE(program.Running());
+    EXPECT_FALSE(Shown(main));
+
+    // The end of the session, told without the query first.
+    PostMessageA(program.ApplicationWindow(), WM_ENDSESSION, TRUE, 0);
+    ASSERT_EQ(program.WaitForExit(10000), 0u);
+    EXPECT_EQ(Stored("BEGTIME"), "08:00:00");
+    EXPECT_EQ(Stored("ENDTIME"), "21:30:00");
+    EXPECT_EQ(StoredPassword(), "739105");
 }
 
 }  // namespace

@@ -24,6 +24,8 @@ void StoreSetting(const char* name, const std::string& value) {
                     static_cast<DWORD>(value.size() + 1));
 }
 
+void RemoveSetting(const char* name) { RegDeleteKeyValueA(HKEY_CURRENT_CONFIG, kSettingsKey, name); }
+
 void RemoveSettings() {
     RegDeleteTreeA(HKEY_CURRENT_CONFIG, kSettingsKey);
     RegDeleteKeyA(HKEY_CURRENT_CONFIG, kSettingsKey);

@@ -13,6 +13,7 @@ namespace pwg::e2e {
 // A REG_SZ setting under HKEY_CURRENT_CONFIG\ASTD; nullopt when absent.
 std::optional<std::string> StoredSetting(const char* name);
 void StoreSetting(const char* name, const std::string& value);
+void RemoveSetting(const char* name);
 // Removes the settings key with everything in it.
 void RemoveSettings();
 // The auto-start entry "pw_gate" under HKEY_LOCAL_MACHINE; nullopt when absent.

@@ -49,6 +49,8 @@ TEST(TimeArithmetic, CompilerDatesAndDurations) {
     EXPECT_EQ(UnixFromCompilerDate("Jan  1 1970"), 0u);
     EXPECT_EQ(UnixFromCompilerDate("Dec 31 2024"), 1735603200u);
     EXPECT_EQ(UnixFromCompilerDate("Feb  7 2036"), 2085955200u);
+    EXPECT_EQ(UnixFromCompilerDate("Dec 31 2024", 20), 2366755200u);
+    EXPECT_EQ(UnixFromCompilerDate("Feb 29 2024", 1), 1740787200u) << "1 March 2025";
     static_assert(UnixFromCompilerDate(__DATE__) > 1735603200u);
 
     EXPECT_EQ(NtpSpanFromNanoseconds(0), 0);
@@ -102,7 +104,7 @@ const NtpTime kT1 = Seconds(3900000000u);
 const NtpTime kT2 = kT1 + 3600 * kNtpSecond + kQuarter / 2;
 const NtpTime kT3 = kT2 + kQuarter;
 const NtpTime kT4 = kT1 + 2 * kQuarter;
-const uint32_t kEarliest = UnixFromNtpSeconds(3900000000u) - 86400;
+const TimeBounds kBounds{UnixFromNtpSeconds(3900000000u) - 86400, UnixFromNtpSeconds(3900000000u) + 86400};
 
 TestReply GoodReply() {
     TestReply r;
@@ -149,18 +151,21 @@ TEST(Packets, EachCheckOnItsOwn) {
         {"two days before the earliest time", [](TestReply& r) { r.receive -= 2 * 86400 * kNtpSecond,
                                                               r.transmit -= 2 * 86400 * kNtpSecond; },
          Check::TooEarly},
+        {"two days after the latest time", [](TestReply& r) { r.receive += 2 * 86400 * kNtpSecond,
+                                                           r.transmit += 2 * 86400 * kNtpSecond; },
+         Check::TooLate},
     };
     for (const CheckRow& row : rows) {
         TestReply reply = GoodReply();
         row.change(reply);
         const std::vector<uint8_t> bytes = reply.Bytes();
-        EXPECT_EQ(CheckReply(bytes, kNonce, kT1, kT4, kEarliest).check, row.expected) << row.what;
+        EXPECT_EQ(CheckReply(bytes, kNonce, kT1, kT4, kBounds).check, row.expected) << row.what;
     }
 }
 
 TEST(Packets, GoodReplyGivesTheServerTimeAtReceipt) {
     const std::vector<uint8_t> bytes = GoodReply().Bytes();
-    const ReplyCheck result = CheckReply(bytes, kNonce, kT1, kT4, kEarliest);
+    const ReplyCheck result = CheckReply(bytes, kNonce, kT1, kT4, kBounds);
     ASSERT_EQ(result.check, Check::Good);
     // Half the network time (a quarter second) after the server sent it.
     EXPECT_EQ(result.serverTimeAtT4, kT3 + kQuarter / 2);
@@ -218,6 +223,32 @@ TEST(Sample, AdvancesWithTheMonotonicClockUntilTooOld) {
     EXPECT_EQ(UnixTimeFromSample(s, at + kMaxSampleAge), 2085978490u + 1024);
     EXPECT_EQ(UnixTimeFromSample(s, at + kMaxSampleAge + 1), std::nullopt);
     EXPECT_EQ(UnixTimeFromSample(s, at - 1), std::nullopt);
+}
+
+TEST(Sample, AgreementWithinFiveMinutesOnTheMonotonicClock) {
+    const int64_t at = 7 * kSecond;
+    const NtpTime eraEnd = Seconds(0xFFFFFFFFu);
+    const Sample reference{eraEnd, at};
+    struct Row {
+        const char* what;
+        Sample reply;
+        bool agrees;
+    };
+    const Row rows[] = {
+        {"an hour on, same time", {eraEnd + 3600 * kNtpSecond, at + 3600 * kSecond}, true},
+        {"an hour on, five minutes ahead, into era 1", {eraEnd + 3900 * kNtpSecond, at + 3600 * kSecond}, true},
+        {"a tick more than five minutes ahead", {eraEnd + kMaxDisagreement + 1, at}, false},
+        {"five minutes behind", {eraEnd - kMaxDisagreement, at}, true},
+        {"a day ahead", {eraEnd + 86400 * kNtpSecond, at}, false},
+        {"taken before the reference, a day ahead", {eraEnd + 86400 * kNtpSecond, at - kSecond}, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Agree(reference, row.reply), row.agrees) << row.what;
+        EXPECT_EQ(Agree(row.reply, reference), row.agrees) << row.what << ", the other way round";
+    }
+    EXPECT_TRUE(HoldsBack(reference, at + kReferenceLifetime));
+    EXPECT_FALSE(HoldsBack(reference, at + kReferenceLifetime + 1));
+    EXPECT_FALSE(HoldsBack(reference, at - 1));
 }
 
 // --- Server list ---------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "tests/gettime/FakeSntpServer.h"
 
 namespace gettime {
@@ -74,6 +76,8 @@ TEST_F(TimeClientTest, RepliesThatFailACheck) {
         {"negative delay", {[](TestReply& r) { r.transmit += 10 * kNtpSecond; }}},
         {"root distance over a second", {[](TestReply& r) { r.rootDispersion = 0x10000; }}},
         {"before the library was built", {[](TestReply& r) { r.receive = r.transmit = NtpTime{3155673600u} << 32; }}},
+        {"a second after the latest time",
+         {[](TestReply& r) { r.receive = r.transmit = NtpTime{NtpSecondsFromUnix(kLatestTime + 1)} << 32; }}},
         {"one reply per request: the first, unusable, counts", {[](TestReply& r) { r.leap = 3; }, kHonest}},
         {"short datagrams only", {[](TestReply& r) { r.size = 47; }}},
         {"other originate only", {[](TestReply& r) { r.originate ^= 1; }}},
@@ -129,7 +133,7 @@ TEST_F(TimeClientTest, ReplyFromAnotherPortIsNotUsed) {
 }
 
 TEST_F(TimeClientTest, TimesEitherSideOfTheEraChange) {
-    for (uint32_t t : {kLastSecondOfEra0, kLastSecondOfEra0 + 2, 4294967295u}) {
+    for (uint32_t t : {kLastSecondOfEra0, kLastSecondOfEra0 + 2, kLatestTime}) {
         TimeClient fresh{MonotonicNow};
         server.SetTime(t);
         ASSERT_TRUE(fresh.GetTime(kServerListMode, &value)) << t;
@@ -219,6 +223,53 @@ TEST_F(NamedServer, FirstCallWaitsForTheLookup) {
     EXPECT_EQ(value, kServerTime);
 }
 
+// Two servers; the first answers first.
+class TwoServers : public TimeClientTest {
+protected:
+    TwoServers() : secondList_("127.0.0.1:" + std::to_string(server.Port()) + " " + second.Entry()) {}
+    FakeSntpServer second{kServerTime};
+    ServerListInRegistry secondList_;
+};
+
+TEST_F(TwoServers, AReplyFarFromTheLastGoodTimeNeedsASecondServer) {
+    constexpr int64_t kDay = 86400;
+    constexpr std::optional<int64_t> kSilent, kRefused;
+    struct Row {
+        const char* what;
+        int64_t later;                    // seconds of the monotonic clock after a first, good reply
+        int64_t first;                    // what the first server then claims, seconds ahead of that good time
+        std::optional<int64_t> second;    // and the second, asked only when the first is held back
+        std::optional<int64_t> believed;
+    };
+    const Row rows[] = {
+        {"four minutes ahead", 1100, 240, kSilent, 240},
+        {"a day ahead, the second server silent", 1100, kDay, kSilent, kRefused},
+        {"ten years ahead, the second server silent", 1100, 3652 * kDay, kSilent, kRefused},
+        {"a day ahead, the second server on time", 1100, kDay, 0, 0},
+        {"a day ahead, and so is the second server", 1100, kDay, kDay, kDay},
+        {"a day ahead, the second server a year ahead", 1100, kDay, 365 * kDay, kRefused},
+        {"a day ahead, the good time more than a day old", kDay + 1100, kDay, kSilent, kDay},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        server.SetTime(kServerTime);
+        TimeClient fresh{[this] { return MonotonicNow() + skip; }};
+        ASSERT_TRUE(fresh.GetTime(kServerListMode, &value));
+        skip += row.later * kSecond;
+        const auto claim = [&](int64_t ahead) { return static_cast<uint32_t>(kServerTime + row.later + ahead); };
+        server.SetTime(claim(row.first));
+        second.SetTime(claim(row.second.value_or(0)));
+        second.Set({row.second ? std::vector<Shape>{kHonest} : std::vector<Shape>{}});
+        const int secondAsked = second.Requests();
+        EXPECT_EQ(fresh.GetTime(kServerListMode, &value), row.believed.has_value());
+        if (row.believed) {
+            EXPECT_NEAR(value, claim(*row.believed), 1);
+        }
+        const bool heldBack = row.first > 300 && row.later < kDay;
+        EXPECT_EQ(second.Requests() - secondAsked, heldBack ? 1 : 0);
+    }
+}
+
 TEST(ServerList, BuiltInUnlessTheAdministratorSetsOne) {
     const std::vector<ServerName> builtIn = ParseServerList(kBuiltInServers);
     ASSERT_EQ(builtIn.size(), 3u);
@@ -277,7 +328,6 @@ TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
     const Row rows[] = {
         {1893456000u, 2030, 1, 2, 1, 0, 0, 0},             // Tuesday
         {kLastSecondOfEra0 + 1, 2036, 2, 4, 7, 6, 28, 16},  // Thursday, NTP era 1
-        {4294967295u, 2106, 2, 0, 7, 6, 28, 15},            // Sunday, the last value
     };
     const bool enabledBefore = SystemTimePrivilegeEnabled();
     for (const Row& row : rows) {
@@ -294,12 +344,13 @@ TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
     EXPECT_EQ(SystemTimePrivilegeEnabled(), enabledBefore) << "privilege put back as it was";
 }
 
-TEST(SetSystemClock, RefusesTimesBeforeTheBuildAndReportsFailure) {
+TEST(SetSystemClock, RefusesTimesOutsideItsBoundsAndReportsFailure) {
     record = {};
     EXPECT_TRUE(SetSystemClock(kEarliestTime, &RecordingSetter));
-    EXPECT_FALSE(SetSystemClock(kEarliestTime - 1, &RecordingSetter));
-    EXPECT_FALSE(SetSystemClock(0, &RecordingSetter));
-    EXPECT_EQ(record.calls, 1);
+    EXPECT_TRUE(SetSystemClock(kLatestTime, &RecordingSetter));
+    for (uint32_t t : {kEarliestTime - 1, 0u, kLatestTime + 1, 4294967295u})
+        EXPECT_FALSE(SetSystemClock(t, &RecordingSetter)) << t;
+    EXPECT_EQ(record.calls, 2);
     record.result = FALSE;
     EXPECT_FALSE(SetSystemClock(kEarliestTime, &RecordingSetter));
 }

@@ -4,6 +4,7 @@
 
 #include "app/AppState.h"
 #include "app/LocalClock.h"
+#include "app/TrustedClockRules.h"
 #include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/ShowMessage.h"
@@ -279,22 +280,20 @@ void TMainForm::OnSettingChange(const char* area) {
 void TMainForm::Timer1Timer() {
     AppState& s = State();
     // Blocks the UI thread for at most the library's one-second bound.
-    if (GetTimeFromServer(6, &s.fetchedTime)) {
-        UpdateSysTime(s.fetchedTime);
+    const bool fetched = GetTimeFromServer(6, &s.fetchedTime) != 0;
+    if (fetched) UpdateSysTime(s.fetchedTime);
+    const FetchOutcome outcome = AfterFetch(fetched, s.syncFailures);
+    s.syncFailures = outcome.failures;
+    if (outcome.takeSnapshot) {
         // Read from the clock just set, so a clock moved by hand counts only until here.
         s.trustedTime = LocalTimeOfDay();
         s.today = LocalDate();
-        s.syncFailures = 0;
-    } else {
-        ++s.syncFailures;
     }
 }
 
 void TMainForm::Timer2Timer() {
     AppState& s = State();
-    // The local clock is trusted only after four failed fetches in a row;
-    // until then the snapshot stays where the last good fetch put it.
-    if (s.syncFailures > 3) s.trustedTime = LocalTimeOfDay();
+    if (FallbackTakesSnapshot(s.syncFailures)) s.trustedTime = LocalTimeOfDay();
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

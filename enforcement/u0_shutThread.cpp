@@ -43,40 +43,44 @@ void TshutThread::Execute() {
     });
 }
 
-void EnforcementTick() {
-    AppState& s = State();
-    if (s.shutdownLatch) return;
-    static const std::string unlockedCaption = A("系统已解锁"), lockedCaption = A("系统已锁定");
-    TMainForm* main = MainForm();
-    if (!s.locked) {
-        if (main) main->SetCaption(unlockedCaption);
-        return;
-    }
-    if (main) main->SetCaption(lockedCaption);
+namespace {
 
-    // Ticks run nested while an earlier tick waits in the unlock dialog, so
-    // the state is read afresh at every step.
-    const double t = s.trustedTime, start = s.windowStart, end = s.windowEnd;
-    if (IsInsideWindow(t, start, end)) {
-        CloseUnlockDialog();
-        s.countdown = 0;
-    }
-    if (IsOutsideWindow(t, start, end)) {
-        if (!s.unlockDialog) {
-            s.unlockDialog = new Tf3_psw();
-            s.unlockDialog->ShowModal();
-            // The dialog has closed: by the password, its close box, or a later tick.
-            if (s.shutdownLatch) return;
-        }
-        ++s.countdown;
-        if (s.unlockDialog) s.unlockDialog->SetSecondsLeft(SecondsLeft(s.countdown));
-    }
-    if (CountdownExpired(s.countdown)) {
+// Ticks run nested while an earlier tick waits in the unlock dialog, so the
+// state is read afresh for every decision.
+TickState CurrentTickState() {
+    const AppState& s = State();
+    return {s.shutdownLatch, s.locked, s.trustedTime, s.windowStart, s.windowEnd, s.countdown,
+            s.unlockDialog != nullptr};
+}
+
+void Carry(const TickStep& step) {
+    AppState& s = State();
+    static const std::string unlockedCaption = A("系统已解锁"), lockedCaption = A("系统已锁定");
+    if (step.caption != Caption::Unchanged)
+        if (TMainForm* main = MainForm())
+            main->SetCaption(step.caption == Caption::Locked ? lockedCaption : unlockedCaption);
+    if (step.closeDialog) CloseUnlockDialog();
+    s.countdown = step.countdown;
+    if (step.showSecondsLeft && s.unlockDialog) s.unlockDialog->SetSecondsLeft(SecondsLeft(s.countdown));
+    if (step.powerOff) {
         CloseUnlockDialog();
         s.shutdownLatch = true;
         s.closePermit = true;
         RequestPowerOff();
     }
+}
+
+}  // namespace
+
+void EnforcementTick() {
+    const TickStep step = DecideTick(CurrentTickState());
+    Carry(step);
+    if (!step.openDialog) return;
+    AppState& s = State();
+    s.unlockDialog = new Tf3_psw();
+    s.unlockDialog->ShowModal();
+    // The dialog has closed: by the password, its close box, or a later tick.
+    Carry(ResumeTick(CurrentTickState()));
 }
 
 void RequestPowerOff() {

@@ -11,9 +11,9 @@ AppState& State() {
 }
 
 void ResetState() {
-    AppState& s = State();
-    s.enforcementWorker.reset();
-    s = AppState{};
+    AppState& state = State();
+    state.enforcementWorker.reset();
+    state = AppState{};
 }
 
 }  // namespace pwg

@@ -32,23 +32,23 @@ struct CommandDialog {
 // The stored password, and the usage window, into force, each with the
 // stored text it came from.
 void LoadPasswordIntoForce() {
-    AppState& s = State();
+    AppState& state = State();
     LoadedSetting<std::string> loaded = LoadPassword();
-    s.password = std::move(loaded.value);
-    s.passwordStored = std::move(loaded.stored);
-    s.passwordKnown = true;
+    state.password = std::move(loaded.value);
+    state.passwordStored = std::move(loaded.stored);
+    state.passwordKnown = true;
 }
 
 void LoadWindowIntoForce() {
-    AppState& s = State();
+    AppState& state = State();
     LoadedSetting<double> start = LoadTime(kBeginTimeValue, kDefaultBeginTime);
-    s.windowStart = start.value;
-    s.windowStartStored = std::move(start.stored);
-    s.windowStartKnown = true;
+    state.windowStart = start.value;
+    state.windowStartStored = std::move(start.stored);
+    state.windowStartKnown = true;
     LoadedSetting<double> end = LoadTime(kEndTimeValue, kDefaultEndTime);
-    s.windowEnd = end.value;
-    s.windowEndStored = std::move(end.stored);
-    s.windowEndKnown = true;
+    state.windowEnd = end.value;
+    state.windowEndStored = std::move(end.stored);
+    state.windowEndKnown = true;
 }
 
 // True while the store holds no text for the value, or the text this
@@ -98,7 +98,7 @@ TMainForm::TMainForm() : Form(nullptr, "岚栖自动关机助手", 492, 180, Bor
 
     TrayIcon1 = new TTrayIcon(this);
     TrayIcon1->SetName("TrayIcon1");
-    TrayIcon1->SetHint(A("双击我，或者点击右键"));
+    TrayIcon1->SetHint(ToAnsi("双击我，或者点击右键"));
     TrayIcon1->Icon().LoadFromResource(GetModuleHandleA(nullptr), IDI_TRAY);
     TrayIcon1->SetIconIndex(0);
     TrayIcon1->SetCycleInterval(0);
@@ -122,22 +122,22 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::FormCreate() {
-    AppState& s = State();
+    AppState& state = State();
     try {
         CaptureTimeZone();
         RegisterAutoStart();
-        s.locked = false;
-        s.closePermit = false;
-        s.shutdownLatch = false;
-        s.syncFailures = 0;
+        state.locked = false;
+        state.closePermit = false;
+        state.shutdownLatch = false;
+        state.syncFailures = 0;
         LoadPasswordIntoForce();
         LoadWindowIntoForce();
-        SetPickerTime(Start_Time, s.windowStart);
-        SetPickerTime(End_Time, s.windowEnd);
-        s.trustedTime = LocalTimeOfDay();
-        s.today = LocalDate();
-        SetPickerDate(Start_Time, s.today);
-        SetPickerDate(End_Time, s.today);
+        SetPickerTime(Start_Time, state.windowStart);
+        SetPickerTime(End_Time, state.windowEnd);
+        state.trustedTime = LocalTimeOfDay();
+        state.today = LocalDate();
+        SetPickerDate(Start_Time, state.today);
+        SetPickerDate(End_Time, state.today);
         RestartEnforcement();
         PlaceBottomRight();
         // Only recorded: the message loop minimises the application instead of showing this window.
@@ -148,15 +148,15 @@ void TMainForm::FormCreate() {
 }
 
 std::vector<SettingRecord> SettingsInForce() {
-    const AppState& s = State();
+    const AppState& state = State();
     const std::string section(kSettingsSection);
     std::vector<SettingRecord> batch;
-    if (s.windowStartKnown && StillOurs(kBeginTimeValue, s.windowStartStored))
-        batch.push_back({section, std::string(kBeginTimeValue), TimeToText(s.windowStart)});
-    if (s.windowEndKnown && StillOurs(kEndTimeValue, s.windowEndStored))
-        batch.push_back({section, std::string(kEndTimeValue), TimeToText(s.windowEnd)});
-    if (s.passwordKnown && StillOurs(kPasswordValue, s.passwordStored))
-        batch.push_back({section, std::string(kPasswordValue), Scramble(s.password, kPasswordKey)});
+    if (state.windowStartKnown && StillOurs(kBeginTimeValue, state.windowStartStored))
+        batch.push_back({section, std::string(kBeginTimeValue), TimeToText(state.windowStart)});
+    if (state.windowEndKnown && StillOurs(kEndTimeValue, state.windowEndStored))
+        batch.push_back({section, std::string(kEndTimeValue), TimeToText(state.windowEnd)});
+    if (state.passwordKnown && StillOurs(kPasswordValue, state.passwordStored))
+        batch.push_back({section, std::string(kPasswordValue), Scramble(state.password, kPasswordKey)});
     return batch;
 }
 
@@ -167,7 +167,7 @@ void TMainForm::OnClose(CloseAction&) {
 }
 
 void TMainForm::ShowHereNotice() {
-    static const std::string title = A("提示"), text = A("我在这里.\r有事双击我.");
+    static const std::string title = ToAnsi("提示"), text = ToAnsi("我在这里.\r有事双击我.");
     TrayIcon1->ShowNotice(title, text, NoticeIcon::Info, 10);
 }
 
@@ -181,7 +181,7 @@ void TMainForm::OnCommand(int id, int code, HWND) {
 }
 
 void TMainForm::sBitBtn1Click() {
-    AppState& s = State();
+    AppState& state = State();
     CommandDialog<Tf1_psw> prompt{new Tf1_psw(this)};
     if (prompt->ShowModal() == kModalOk) {
         try {
@@ -194,8 +194,8 @@ void TMainForm::sBitBtn1Click() {
         } catch (const std::exception& e) {
             ShowMessage(e.what());
         }
-        s.locked = true;
-        s.countdown = 0;
+        state.locked = true;
+        state.countdown = 0;
         TrayIcon1->SendToTray();
     } else {
         // Undo unconfirmed edits; what is in force stays.
@@ -278,22 +278,22 @@ void TMainForm::OnSettingChange(const char* area) {
 }
 
 void TMainForm::Timer1Timer() {
-    AppState& s = State();
+    AppState& state = State();
     // Blocks the UI thread for at most the library's one-second bound.
-    const bool fetched = GetTimeFromServer(6, &s.fetchedTime) != 0;
-    if (fetched) UpdateSysTime(s.fetchedTime);
-    const FetchOutcome outcome = AfterFetch(fetched, s.syncFailures);
-    s.syncFailures = outcome.failures;
+    const bool fetched = GetTimeFromServer(6, &state.fetchedTime) != 0;
+    if (fetched) UpdateSysTime(state.fetchedTime);
+    const FetchOutcome outcome = AfterFetch(fetched, state.syncFailures);
+    state.syncFailures = outcome.failures;
     if (outcome.takeSnapshot) {
         // Read from the clock just set, so a clock moved by hand counts only until here.
-        s.trustedTime = LocalTimeOfDay();
-        s.today = LocalDate();
+        state.trustedTime = LocalTimeOfDay();
+        state.today = LocalDate();
     }
 }
 
 void TMainForm::Timer2Timer() {
-    AppState& s = State();
-    if (FallbackTakesSnapshot(s.syncFailures)) s.trustedTime = LocalTimeOfDay();
+    AppState& state = State();
+    if (FallbackTakesSnapshot(state.syncFailures)) state.trustedTime = LocalTimeOfDay();
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -12,7 +12,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     try {
         HWND appWindow = app.Handle();
         SetWindowLongA(appWindow, GWL_EXSTYLE, GetWindowLongA(appWindow, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
-        app.SetTitle(A("岚栖自动关机助手"));
+        app.SetTitle(ToAnsi("岚栖自动关机助手"));
         auto* mainForm = new TMainForm();
         app.SetMainForm(mainForm);
         app.Run();

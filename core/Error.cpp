@@ -2,7 +2,7 @@
 
 namespace pwg {
 
-std::string FormatMessage1(const char* pattern, std::string_view arg) {
+std::string MessageWith(const char* pattern, std::string_view arg) {
     std::string out;
     for (const char* p = pattern; *p; ++p) {
         if (p[0] == '%' && p[1] == 's') {

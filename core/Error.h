@@ -12,6 +12,6 @@ public:
 
 // printf-style formatting of one text argument into a message such as
 // "'%s' is not a valid time".
-std::string FormatMessage1(const char* pattern, std::string_view arg);
+std::string MessageWith(const char* pattern, std::string_view arg);
 
 }  // namespace pwg

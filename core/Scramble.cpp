@@ -26,7 +26,7 @@ unsigned ParsePair(std::string_view pair) {
     const int hi = pair.size() == 2 ? HexValue(pair[0]) : -1;
     const int lo = pair.size() == 2 ? HexValue(pair[1]) : -1;
     if (hi < 0 || lo < 0)
-        throw Error(FormatMessage1("'%s' is not a valid integer value", "$" + std::string(pair)));
+        throw Error(MessageWith("'%s' is not a valid integer value", "$" + std::string(pair)));
     return static_cast<unsigned>(hi * 16 + lo);
 }
 

@@ -135,7 +135,7 @@ std::string TimeToText(double time, const TimeFormat& format) {
 
 double TextToTime(std::string_view text, const TimeFormat& format) {
     long long ms = 0;
-    if (!ScanTime(text, format, ms)) throw Error(FormatMessage1("'%s' is not a valid time", text));
+    if (!ScanTime(text, format, ms)) throw Error(MessageWith("'%s' is not a valid time", text));
     return static_cast<double>(ms) / kMsPerDay;
 }
 

@@ -83,9 +83,9 @@ std::optional<std::string> ReadStoredSetting(std::string_view section, std::stri
     DWORD type = 0, size = 0;
     LSTATUS status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
-    if (status != ERROR_SUCCESS) throw Error(FormatMessage1("Failed to get data for '%s'", name));
+    if (status != ERROR_SUCCESS) throw Error(MessageWith("Failed to get data for '%s'", name));
     if (size == 0) return std::string();
-    if (type != REG_SZ && type != REG_EXPAND_SZ) throw Error(FormatMessage1("Invalid data type for '%s'", name));
+    if (type != REG_SZ && type != REG_EXPAND_SZ) throw Error(MessageWith("Invalid data type for '%s'", name));
 
     std::string data;
     do {  // again if the value grew between the two queries
@@ -93,7 +93,7 @@ std::optional<std::string> ReadStoredSetting(std::string_view section, std::stri
         status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type,
                                   reinterpret_cast<BYTE*>(data.data()), &size);
     } while (status == ERROR_MORE_DATA);
-    if (status != ERROR_SUCCESS) throw Error(FormatMessage1("Failed to get data for '%s'", name));
+    if (status != ERROR_SUCCESS) throw Error(MessageWith("Failed to get data for '%s'", name));
     data.resize(strnlen(data.data(), std::min<size_t>(size, data.size())));
     return data;
 }
@@ -102,10 +102,10 @@ void WriteSetting(const SettingRecord& record) {
     TouchKeptUserKey();
     RegKey key;
     if (key.Create(HKEY_CURRENT_CONFIG, record.section.c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
-        throw Error(FormatMessage1("Failed to create key %s", record.section));
+        throw Error(MessageWith("Failed to create key %s", record.section));
     if (RegSetValueExA(key.get(), record.name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(record.value.c_str()),
                        static_cast<DWORD>(record.value.size() + 1)) != ERROR_SUCCESS)
-        throw Error(FormatMessage1("Failed to set data for '%s'", record.name));
+        throw Error(MessageWith("Failed to set data for '%s'", record.name));
 }
 
 bool WriteSettings(const std::vector<SettingRecord>& batch) {
@@ -124,7 +124,7 @@ void RegisterAutoStart() {
     if (path.empty() || run.Create(HKEY_LOCAL_MACHINE, kAutoStartKey, KEY_ALL_ACCESS) != ERROR_SUCCESS ||
         RegSetValueExA(run.get(), kAutoStartValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                        static_cast<DWORD>(path.size() + 1)) != ERROR_SUCCESS)
-        throw Error(FormatMessage1("Failed to set data for '%s'", kAutoStartValue));
+        throw Error(MessageWith("Failed to set data for '%s'", kAutoStartValue));
     // Under User Account Control the Run entry never starts a program that
     // requires elevation, and the task does; without it the Run entry does,
     // and the task would start a second instance.
@@ -190,11 +190,11 @@ bool InitiateLocalShutdown(const char* computer, const char* message, DWORD time
 }
 
 void RestartEnforcement() {
-    AppState& s = State();
-    s.countdown = 0;
+    AppState& state = State();
+    state.countdown = 0;
     StopEnforcement();
-    s.enforcementWorker = Thread::Start<TshutThread>();
-    s.enforcementWorker->SetPriority(THREAD_PRIORITY_LOWEST);
+    state.enforcementWorker = Thread::Start<TshutThread>();
+    state.enforcementWorker->SetPriority(THREAD_PRIORITY_LOWEST);
 }
 
 void StopEnforcement() { State().enforcementWorker.reset(); }

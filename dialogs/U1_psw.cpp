@@ -31,7 +31,7 @@ void Tf1_psw::sBitBtn1Click() {
     if (ControlText(sEdit1) == State().password)
         SetModalResult(kModalOk);
     else
-        SetControlText(sLabelFX2, A("密码错误！"));
+        SetControlText(sLabelFX2, ToAnsi("密码错误！"));
 }
 
 }  // namespace pwg

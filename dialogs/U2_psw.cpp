@@ -32,10 +32,10 @@ void TF2_psw::OnCommand(int id, int code, HWND) {
 }
 
 void TF2_psw::sBitBtn1Click() {
-    AppState& s = State();
+    AppState& state = State();
     // The old password is compared trimmed; the prompts compare as typed.
-    if (Trimmed(ControlText(sEdit1)) != s.password) {
-        ShowMessage(A("原密码错误,请重新输入"));
+    if (Trimmed(ControlText(sEdit1)) != state.password) {
+        ShowMessage(ToAnsi("原密码错误,请重新输入"));
         SetFocus(sEdit1);
         return;
     }
@@ -46,9 +46,9 @@ void TF2_psw::sBitBtn1Click() {
     const std::string scrambled = Scramble(password, kPasswordKey);
     // A failed write is tried again at exit, unless another hand stores one first.
     if (WriteSettings({{std::string(kSettingsSection), std::string(kPasswordValue), scrambled}}))
-        s.passwordStored = scrambled;
-    s.password = password;
-    s.passwordKnown = true;
+        state.passwordStored = scrambled;
+    state.password = password;
+    state.passwordKnown = true;
     SetModalResult(kModalOk);
 }
 

@@ -37,14 +37,14 @@ bool Tf3_psw::PreTranslateMessage(MSG& msg) {
 }
 
 void Tf3_psw::sBitBtn1Click() {
-    AppState& s = State();
+    AppState& state = State();
     // Compared exactly as typed: blanks count.
-    if (ControlText(sEdit1) == s.password) {
-        s.locked = false;
-        s.countdown = 0;
+    if (ControlText(sEdit1) == state.password) {
+        state.locked = false;
+        state.countdown = 0;
         SetModalResult(kModalOk);
     } else {
-        SetControlText(sLabelFX2, A("密码错误！"));
+        SetControlText(sLabelFX2, ToAnsi("密码错误！"));
     }
 }
 

@@ -48,24 +48,24 @@ namespace {
 // Ticks run nested while an earlier tick waits in the unlock dialog, so the
 // state is read afresh for every decision.
 TickState CurrentTickState() {
-    const AppState& s = State();
-    return {s.shutdownLatch, s.locked, s.trustedTime, s.windowStart, s.windowEnd, s.countdown,
-            s.unlockDialog != nullptr};
+    const AppState& state = State();
+    return {state.shutdownLatch, state.locked, state.trustedTime, state.windowStart, state.windowEnd, state.countdown,
+            state.unlockDialog != nullptr};
 }
 
 void Carry(const TickStep& step) {
-    AppState& s = State();
-    static const std::string unlockedCaption = A("系统已解锁"), lockedCaption = A("系统已锁定");
+    AppState& state = State();
+    static const std::string unlockedCaption = ToAnsi("系统已解锁"), lockedCaption = ToAnsi("系统已锁定");
     if (step.caption != Caption::Unchanged)
         if (TMainForm* main = MainForm())
             main->SetCaption(step.caption == Caption::Locked ? lockedCaption : unlockedCaption);
     if (step.closeDialog) CloseUnlockDialog();
-    s.countdown = step.countdown;
-    if (step.showSecondsLeft && s.unlockDialog) s.unlockDialog->SetSecondsLeft(SecondsLeft(s.countdown));
+    state.countdown = step.countdown;
+    if (step.showSecondsLeft && state.unlockDialog) state.unlockDialog->SetSecondsLeft(SecondsLeft(state.countdown));
     if (step.powerOff) {
         CloseUnlockDialog();
-        s.shutdownLatch = true;
-        s.closePermit = true;
+        state.shutdownLatch = true;
+        state.closePermit = true;
         RequestPowerOff();
     }
 }
@@ -76,9 +76,9 @@ void EnforcementTick() {
     const TickStep step = DecideTick(CurrentTickState());
     Carry(step);
     if (!step.openDialog) return;
-    AppState& s = State();
-    s.unlockDialog = new Tf3_psw();
-    s.unlockDialog->ShowModal();
+    AppState& state = State();
+    state.unlockDialog = new Tf3_psw();
+    state.unlockDialog->ShowModal();
     // The dialog has closed: by the password, its close box, or a later tick.
     Carry(ResumeTick(CurrentTickState()));
 }
@@ -89,7 +89,7 @@ void RequestPowerOff() {
     char computer[16] = {};
     DWORD size = sizeof computer;
     GetComputerNameA(computer, &size);
-    InitiateLocalShutdown(computer, A("系统将要关机！").c_str(), 5, true, false);
+    InitiateLocalShutdown(computer, ToAnsi("系统将要关机！").c_str(), 5, true, false);
 }
 
 }  // namespace pwg

@@ -23,7 +23,6 @@ std::string Narrow(const std::wstring& wide, UINT codePage) {
 
 }  // namespace
 
-std::string A(std::string_view utf8) { return Narrow(Widen(utf8, CP_UTF8), CP_ACP); }
-std::string Utf8(std::string_view ansi) { return Narrow(Widen(ansi, CP_ACP), CP_UTF8); }
+std::string ToAnsi(std::string_view utf8) { return Narrow(Widen(utf8, CP_UTF8), CP_ACP); }
 
 }  // namespace pwg

@@ -8,8 +8,6 @@
 namespace pwg {
 
 // UTF-8 to the ANSI code page.
-std::string A(std::string_view utf8);
-// ANSI code page to UTF-8 (for tests and diagnostics).
-std::string Utf8(std::string_view ansi);
+std::string ToAnsi(std::string_view utf8);
 
 }  // namespace pwg

@@ -70,7 +70,7 @@ Form::Form(Component* owner, std::string_view utf8Caption, int clientWidth, int 
     }
     RECT r{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&r, style, menu != nullptr, exStyle);
-    CreateHandle(kFormClass, A(utf8Caption).c_str(), style, exStyle, 0, 0, r.right - r.left, r.bottom - r.top,
+    CreateHandle(kFormClass, ToAnsi(utf8Caption).c_str(), style, exStyle, 0, 0, r.right - r.left, r.bottom - r.top,
                  Application::Instance().Handle(), menu);
     SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
 }
@@ -261,7 +261,7 @@ HWND Form::AddControl(const char* className, const char* text, DWORD style, DWOR
 }
 
 HWND Form::AddLabel(int id, int x, int y, int w, int h, std::string_view utf8Text, bool wordWrap) {
-    return AddControl("STATIC", A(utf8Text).c_str(), wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP, 0, id, x, y, w, h);
+    return AddControl("STATIC", ToAnsi(utf8Text).c_str(), wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP, 0, id, x, y, w, h);
 }
 
 HWND Form::AddEdit(int id, int x, int y, int w, int h) {
@@ -269,11 +269,11 @@ HWND Form::AddEdit(int id, int x, int y, int w, int h) {
 }
 
 HWND Form::AddButton(int id, int x, int y, int w, int h, std::string_view utf8Text) {
-    return AddControl("BUTTON", A(utf8Text).c_str(), WS_TABSTOP | BS_PUSHBUTTON, 0, id, x, y, w, h);
+    return AddControl("BUTTON", ToAnsi(utf8Text).c_str(), WS_TABSTOP | BS_PUSHBUTTON, 0, id, x, y, w, h);
 }
 
 HWND Form::AddGroupBox(int id, int x, int y, int w, int h, std::string_view utf8Text) {
-    return AddControl("BUTTON", A(utf8Text).c_str(), BS_GROUPBOX, 0, id, x, y, w, h);
+    return AddControl("BUTTON", ToAnsi(utf8Text).c_str(), BS_GROUPBOX, 0, id, x, y, w, h);
 }
 
 HWND Form::AddTimePicker(int id, int x, int y, int w, int h, const char* format) {

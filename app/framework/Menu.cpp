@@ -30,7 +30,7 @@ void AppendItems(HMENU menu, const std::vector<MenuItem*>& items) {
 }  // namespace
 
 MenuItem::MenuItem(Component* owner, std::string_view utf8Caption, std::function<void()> onClick, UINT command)
-    : Component(owner), caption_(A(utf8Caption)), command_(command ? command : g_nextCommand++),
+    : Component(owner), caption_(ToAnsi(utf8Caption)), command_(command ? command : g_nextCommand++),
       onClick_(std::move(onClick)) {
     ItemsByCommand()[command_] = this;
 }

@@ -35,7 +35,7 @@ std::vector<size_t> CharacterEnds(const std::string& text) {
 
 // The longest beginning of the text that fits `height` with "…" after it.
 std::string CutToHeight(HDC dc, const std::string& text, int width, int height) {
-    static const std::string ellipsis = A("…");
+    static const std::string ellipsis = ToAnsi("…");
     const std::vector<size_t> ends = CharacterEnds(text);
     size_t fits = 0, tooLong = ends.size();  // counts of characters kept
     while (tooLong - fits > 1) {

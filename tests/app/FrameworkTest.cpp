@@ -311,7 +311,7 @@ bool Inside(const RECT& inner, const RECT& outer) {
 TEST_F(FrameworkTest, ShowMessageWrapsLongWordsWithinHalfTheScreenAndCutsBeyondTheWorkArea) {
     std::string chinese;
     for (int i = 0; i < 5000; ++i) chinese += "\xC3\xDC";  // 密 in code page 936, no blank anywhere
-    const std::string ellipsis = A("…");
+    const std::string ellipsis = ToAnsi("…");
     struct Row {
         const char* what;
         std::string text;

@@ -49,11 +49,11 @@ protected:
 
 TEST_F(MainFormTest, FirstStartLoadsTheDefaultsAndWritesOnlyTheRunEntry) {
     CreateMainForm();
-    const AppState& s = State();
-    EXPECT_EQ(s.password, "739105");
-    EXPECT_DOUBLE_EQ(s.windowStart, 8.0 / 24);
-    EXPECT_DOUBLE_EQ(s.windowEnd, 21.5 / 24);
-    EXPECT_FALSE(s.locked);
+    const AppState& state = State();
+    EXPECT_EQ(state.password, "739105");
+    EXPECT_DOUBLE_EQ(state.windowStart, 8.0 / 24);
+    EXPECT_DOUBLE_EQ(state.windowEnd, 21.5 / 24);
+    EXPECT_FALSE(state.locked);
     EXPECT_EQ(StoredSetting("BEGTIME"), "<absent>");
     EXPECT_EQ(PickerTime(main_->Start_Time), 8.0 / 24);
     EXPECT_EQ(PickerTime(main_->End_Time), 21.5 / 24);
@@ -81,17 +81,17 @@ TEST_F(MainFormTest, StartUpStartsTheEnforcementTimer) {
     ASSERT_NE(State().enforcementWorker, nullptr);
     EXPECT_TRUE(PumpUntil([] { return State().enforcementWorker->EnforcementTimer() != nullptr; }));
     EXPECT_EQ(State().enforcementWorker->EnforcementTimer()->Interval(), 1000u);
-    EXPECT_TRUE(PumpUntil([&] { return main_->Caption() == A("系统已解锁"); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return main_->Caption() == ToAnsi("系统已解锁"); }, 3000));
 }
 
 TEST_F(MainFormTest, DamagedPasswordStopsStartUpWithEverythingAfterItUnloaded) {
     StoreSetting("PSW", "00G1");
     StoreSetting("ENDTIME", "20:00:00");
     EXPECT_EQ(CreateMainFormExpectingMessage(), "'$G1' is not a valid integer value");
-    const AppState& s = State();
-    EXPECT_EQ(s.password, "");
-    EXPECT_EQ(s.windowEnd, 0.0);
-    EXPECT_EQ(s.enforcementWorker, nullptr);
+    const AppState& state = State();
+    EXPECT_EQ(state.password, "");
+    EXPECT_EQ(state.windowEnd, 0.0);
+    EXPECT_EQ(state.enforcementWorker, nullptr);
     EXPECT_EQ(main_->GetWindowState(), WindowState::Normal);
     RECT r;
     GetWindowRect(main_->Handle(), &r);
@@ -186,7 +186,7 @@ TEST_F(MainFormTest, AQuitThatTheProgramDidNotAskForIsOnlyACloseRequest) {
     Pump();
     EXPECT_FALSE(Application::Instance().Terminated());
     EXPECT_FALSE(main_->Visible()) << "to the tray, as the close box sends it";
-    EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, A("我在这里.\r有事双击我.").c_str());
+    EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, ToAnsi("我在这里.\r有事双击我.").c_str());
     EXPECT_EQ(StoredSetting("PSW"), "<absent>");
 
     // With the close permit it closes, saving.
@@ -268,7 +268,7 @@ TEST_F(MainFormTest, CommandTable) {
         EXPECT_EQ(State().countdown, row.countdownAfter);
         EXPECT_EQ(main_->Visible(), row.window != ToTray);
         EXPECT_EQ(std::strlen(main_->TrayIcon1->IconData().szInfoTitle) != 0, row.notice);
-        if (row.notice) EXPECT_STREQ(main_->TrayIcon1->IconData().szInfoTitle, A("提示").c_str());
+        if (row.notice) EXPECT_STREQ(main_->TrayIcon1->IconData().szInfoTitle, ToAnsi("提示").c_str());
         EXPECT_FALSE(Application::Instance().Terminated());
         delete main_;
         main_ = nullptr;
@@ -371,7 +371,7 @@ TEST_F(MainFormTest, ExitWithAWrongPasswordKeepsThePromptOpen) {
     });
     main_->N8Click();
     Pump();
-    EXPECT_EQ(error, A("密码错误！"));
+    EXPECT_EQ(error, ToAnsi("密码错误！"));
     EXPECT_FALSE(State().closePermit);
     EXPECT_FALSE(Application::Instance().Terminated());
 }
@@ -424,7 +424,7 @@ TEST_F(MainFormTest, CloseBoxAndMinimiseGoToTheTrayWithANotice) {
             SendMessageA(main_->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
         Pump();
         EXPECT_FALSE(IsWindowVisible(main_->Handle())) << message;
-        EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, A("我在这里.\r有事双击我.").c_str());
+        EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, ToAnsi("我在这里.\r有事双击我.").c_str());
         EXPECT_EQ(main_->TrayIcon1->IconData().uTimeout, 10000u);
         EXPECT_FALSE(Application::Instance().Terminated());
         delete main_;
@@ -474,7 +474,7 @@ TEST_F(MainFormTest, WrongOldPasswordIsToldInAMessageBox) {
         PostMessageA(change.Handle(), WM_CLOSE, 0, 0);
     });
     main_->N2Click();
-    EXPECT_EQ(told, A("原密码错误,请重新输入"));
+    EXPECT_EQ(told, ToAnsi("原密码错误,请重新输入"));
 }
 
 TEST_F(MainFormTest, ALockStartingWhileACommandWaitsOpensTheUnlockDialogOverIt) {

@@ -233,7 +233,7 @@ TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
     ASSERT_TRUE(AnswerPrompt(program, "739105"));
     HWND unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
     ASSERT_TRUE(unlock) << "no unlock dialog";
-    EXPECT_EQ(Text(main), A("系统已锁定"));
+    EXPECT_EQ(Text(main), ToAnsi("系统已锁定"));
     HWND seconds = GetDlgItem(unlock, Tf3_psw::kLabelFX3);
     const int first = Number(Text(seconds));
     EXPECT_GE(first, 58);
@@ -285,11 +285,11 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     EXPECT_EQ(Stored("ENDTIME"), end);
     HWND unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
     ASSERT_TRUE(unlock) << "no unlock dialog";
-    EXPECT_EQ(Text(main), A("系统已锁定"));
+    EXPECT_EQ(Text(main), ToAnsi("系统已锁定"));
 
     // A wrong password: the dialog says so and the count goes on.
     TypeUnlockPassword(unlock, "000000");
-    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(unlock, Tf3_psw::kLabelFX2)) == A("密码错误！"); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(unlock, Tf3_psw::kLabelFX2)) == ToAnsi("密码错误！"); }, 2000));
     const int left = NextSecondsLeft(unlock);
     EXPECT_LT(NextSecondsLeft(unlock), left);
     EXPECT_TRUE(Shown(unlock));
@@ -297,7 +297,7 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     // The right one lifts the lock.
     TypeUnlockPassword(unlock, "739105");
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000));
-    EXPECT_TRUE(WaitUntil([&] { return Text(main) == A("系统已解锁"); }, 2500));
+    EXPECT_TRUE(WaitUntil([&] { return Text(main) == ToAnsi("系统已解锁"); }, 2500));
 
     // Relocking brings the dialog back, counting from the start.
     Command(main, TMainForm::kCmdN4);
@@ -307,7 +307,7 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     EXPECT_GE(Number(Text(GetDlgItem(unlock, Tf3_psw::kLabelFX3))), 58);
     TypeUnlockPassword(unlock, "739105");
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000));
-    EXPECT_TRUE(WaitUntil([&] { return Text(main) == A("系统已解锁"); }, 2500));
+    EXPECT_TRUE(WaitUntil([&] { return Text(main) == ToAnsi("系统已解锁"); }, 2500));
 
     // A new password from the tray menu, stored at once.
     ASSERT_TRUE(ChangePassword(program, "739105", "n3w"));
@@ -321,7 +321,7 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     ASSERT_TRUE(prompt);
     SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), "739105");
     Click(GetDlgItem(prompt, Tf1_psw::kBitBtn1));
-    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(prompt, Tf1_psw::kLabelFX2)) == A("密码错误！"); }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(prompt, Tf1_psw::kLabelFX2)) == ToAnsi("密码错误！"); }, 2000));
     EXPECT_TRUE(Shown(prompt));
     EXPECT_TRUE(program.Running());
     SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), "n3w");

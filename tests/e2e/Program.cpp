@@ -27,8 +27,6 @@ BOOL CALLBACK CollectTrayIcon(HWND window, LPARAM param) {
 
 }  // namespace
 
-std::string A(std::string_view utf8) { return pwg::A(utf8); }
-
 std::string ClassName(HWND window) {
     char name[128] = {};
     GetClassNameA(window, name, sizeof name);
@@ -149,7 +147,7 @@ HWND Program::MainWindow() const {
 }
 
 HWND Program::VisibleForm(std::string_view utf8Caption) const {
-    const std::string caption = A(utf8Caption);
+    const std::string caption = ToAnsi(utf8Caption);
     for (const WindowInfo& w : Windows())
         if (w.className == "PwgForm" && w.visible && Text(w.handle) == caption) return w.handle;
     return nullptr;
@@ -165,7 +163,7 @@ HWND Program::WaitUntilRunning() {
     HWND main = nullptr;
     // Wine may have to start its desktop process first.
     if (!WaitUntil([&] { return (main = MainWindow()) != nullptr || !Running(); }, 20000) || !main) return nullptr;
-    const std::string unlocked = A("系统已解锁");
+    const std::string unlocked = ToAnsi("系统已解锁");
     // The first enforcement tick comes a second after start-up.
     if (!WaitUntil([&] { return Text(main) == unlocked; }, 3000)) return nullptr;
     return main;

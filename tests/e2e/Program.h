@@ -12,10 +12,9 @@
 #include <string_view>
 #include <vector>
 
-namespace pwg::e2e {
+#include "app/framework/Ansi.h"
 
-// UTF-8 literal to the ANSI code page, in which the program's windows hold their text.
-std::string A(std::string_view utf8);
+namespace pwg::e2e {
 
 // Polls every 50 ms until the condition holds or timeoutMs has passed; true when it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);

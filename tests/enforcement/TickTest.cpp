@@ -26,11 +26,11 @@ protected:
     void SetUp() override {
         AppFixture::SetUp();
         CreateMainForm();
-        AppState& s = State();
-        s.locked = true;
-        s.windowStart = Hours(8);
-        s.windowEnd = Hours(21.5);
-        s.trustedTime = Hours(22);  // outside
+        AppState& state = State();
+        state.locked = true;
+        state.windowStart = Hours(8);
+        state.windowEnd = Hours(21.5);
+        state.trustedTime = Hours(22);  // outside
     }
 
     static std::string Label(HWND control) {
@@ -77,7 +77,7 @@ TEST_F(TickTest, CountsDownAndPowersOffOnceOnTheSixtyFirstTick) {
     EXPECT_EQ(ShutdownRecorder::calls,
               (std::vector<std::string>{"ExitWindowsEx 8",
                                         "InitiateSystemShutdown " + std::string(computer) + " " +
-                                            A("系统将要关机！") + " 5 1 0"}));
+                                            ToAnsi("系统将要关机！") + " 5 1 0"}));
     Pump();
     EXPECT_EQ(State().unlockDialog, nullptr);
 
@@ -86,7 +86,7 @@ TEST_F(TickTest, CountsDownAndPowersOffOnceOnTheSixtyFirstTick) {
     PostTicks(3);
     Pump();
     EXPECT_EQ(ShutdownRecorder::calls.size(), 2u);
-    EXPECT_EQ(Caption(), A("系统已锁定"));
+    EXPECT_EQ(Caption(), ToAnsi("系统已锁定"));
 }
 
 TEST_F(TickTest, RightPasswordLiftsTheLockAndTheOpeningTickCountsOne) {
@@ -99,7 +99,7 @@ TEST_F(TickTest, RightPasswordLiftsTheLockAndTheOpeningTickCountsOne) {
     Pump();
     EXPECT_EQ(State().unlockDialog, nullptr);
     EnforcementTick();
-    EXPECT_EQ(Caption(), A("系统已解锁"));
+    EXPECT_EQ(Caption(), ToAnsi("系统已解锁"));
     EXPECT_TRUE(ShutdownRecorder::calls.empty());
 }
 
@@ -134,7 +134,7 @@ TEST_F(TickTest, WrongPasswordAtThirtySecondsLeftKeepsCounting) {
     Post([&] { later = Label(Unlock().sLabelFX3); });
     Post([] { TypeAndConfirm("right"); });
     EnforcementTick();
-    EXPECT_EQ(error, A("密码错误！"));
+    EXPECT_EQ(error, ToAnsi("密码错误！"));
     EXPECT_EQ(left, "30");
     EXPECT_EQ(later, "29");
 }
@@ -187,12 +187,12 @@ TEST_F(TickTest, RefusedPowerOffIsReportedAndNothingElseIsAsked) {
     // The system's text for code 5 varies with the language; its start does not.
     for (const Case& c : {Case{5, "System Error.  Code: 5.\r\n"}, Case{0, "A call to an OS function failed."}}) {
         ResetState();
-        AppState& s = State();
-        s.locked = true;
-        s.windowStart = Hours(8);
-        s.windowEnd = Hours(21.5);
-        s.trustedTime = Hours(22);
-        s.countdown = 60;
+        AppState& state = State();
+        state.locked = true;
+        state.windowStart = Hours(8);
+        state.windowEnd = Hours(21.5);
+        state.trustedTime = Hours(22);
+        state.countdown = 60;
         ShutdownRecorder::calls.clear();
         ShutdownRecorder::exitResult = FALSE;
         ShutdownRecorder::exitError = c.error;
@@ -204,8 +204,8 @@ TEST_F(TickTest, RefusedPowerOffIsReportedAndNothingElseIsAsked) {
         EXPECT_EQ(text.substr(0, c.message.size()), c.message);
         EXPECT_EQ(text.back(), '.');
         EXPECT_EQ(ShutdownRecorder::calls, std::vector<std::string>{"ExitWindowsEx 8"});
-        EXPECT_TRUE(s.shutdownLatch);
-        EXPECT_EQ(Caption(), A("系统已锁定"));
+        EXPECT_TRUE(state.shutdownLatch);
+        EXPECT_EQ(Caption(), ToAnsi("系统已锁定"));
     }
 }
 
@@ -229,7 +229,7 @@ TEST_P(NestedDialogTest, UnlockDialogClosedByATickGoesAndEverythingRunsOn) {
                         [] { State().trustedTime = Hours(12); });
     WhenTrue unlockAfterwards("the unlock dialog hidden", [&] { return unlockWindow && !IsWindowVisible(unlockWindow); },
                               [] { State().locked = false; });
-    WhenTrue answer("the ticks going on", [&] { return Caption() == A("系统已解锁") && open(FindForm<TF2_psw>()); },
+    WhenTrue answer("the ticks going on", [&] { return Caption() == ToAnsi("系统已解锁") && open(FindForm<TF2_psw>()); },
                     [] {
                         TF2_psw& change = *FindForm<TF2_psw>();
                         SetWindowTextA(change.sEdit1, "pw");

@@ -106,7 +106,7 @@ private:
 template <class F>
 F* FindForm(std::string_view utf8Caption) {
     return dynamic_cast<F*>(FindVisibleForm([&](Form& form) {
-        return dynamic_cast<F*>(&form) && (utf8Caption.empty() || form.Caption() == A(utf8Caption));
+        return dynamic_cast<F*>(&form) && (utf8Caption.empty() || form.Caption() == ToAnsi(utf8Caption));
     }));
 }
 

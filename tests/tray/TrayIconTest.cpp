@@ -222,11 +222,11 @@ TEST_F(TrayIconTest, AnimationStepsThroughTheListAndIndexStaysInside) {
 
 TEST_F(TrayIconTest, ShellCallsAndIconChangesReachTheRealNotificationArea) {
     RecordingTrayIcon& tray = NewTray();
-    tray.SetHint(A("双击我，或者点击右键"));
+    tray.SetHint(ToAnsi("双击我，或者点击右键"));
     EXPECT_FALSE(tray.Last().accepted);  // not in the tray yet
     tray.Icon().LoadFromResource(GetModuleHandleA(nullptr), IDI_TRAY);
     EXPECT_TRUE(tray.AddTrayIcon());
-    EXPECT_EQ(tray.Last().record.szTip, A("双击我，或者点击右键"));
+    EXPECT_EQ(tray.Last().record.szTip, ToAnsi("双击我，或者点击右键"));
     EXPECT_EQ(IconWidth(tray.Last().record.hIcon), Icon::StandardSize().cx);
     EXPECT_FALSE(tray.AddTrayIcon());  // already there
 
@@ -257,7 +257,7 @@ TEST_F(TrayIconTest, ShellCallsAndIconChangesReachTheRealNotificationArea) {
 // Limits count bytes of code page 936; a character is never cut in two.
 TEST_F(TrayIconTest, LongTextsAreCutToTheirByteLimitsAtCharacterBoundaries) {
     ASSERT_EQ(GetACP(), 936u);
-    const std::string han = A("汉");
+    const std::string han = ToAnsi("汉");
     RecordingTrayIcon& tray = NewTray();
     ASSERT_TRUE(tray.AddTrayIcon());
     tray.SetHint(Repeat(han, 100));
@@ -277,7 +277,7 @@ TEST_F(TrayIconTest, LongTextsAreCutToTheirByteLimitsAtCharacterBoundaries) {
 
 TEST_F(TrayIconTest, EachNoticeTakesDownTheOneBeforeAndNoneShowsOutsideTheTray) {
     RecordingTrayIcon& tray = NewTray();
-    const std::string title = A("提示"), text = A("我在这里.\r有事双击我.");
+    const std::string title = ToAnsi("提示"), text = ToAnsi("我在这里.\r有事双击我.");
     EXPECT_FALSE(tray.ShowNotice(title, text, NoticeIcon::Info, 10));
     EXPECT_EQ(tray.IconData().uFlags, 7u);
     ASSERT_TRUE(tray.AddTrayIcon());

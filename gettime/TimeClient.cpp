@@ -1,8 +1,9 @@
 #include "gettime/TimeClient.h"
 
-#include <bcrypt.h>
 #include <mswsock.h>
 #include <ws2tcpip.h>
+// After the socket headers, which must come before windows.h.
+#include <ntsecapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -256,10 +257,10 @@ void TimeClient::FindAddresses(int64_t now, int64_t waitUntil) {
 std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until) {
     const Address& to = server.addresses[server.next];
     NtpTime nonce = 0;
+    // The system's random source in advapi32, loaded anyway: bcrypt would add
+    // a DLL to a resident process, and under Wine a whole TLS library.
     while (nonce == 0)  // a zero transmit timestamp means "not set"
-        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<UCHAR*>(&nonce), sizeof nonce,
-                                            BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
-            return std::nullopt;
+        if (!RtlGenRandom(&nonce, sizeof nonce)) return std::nullopt;
 
     if (!server.socket) {
         UniqueSocket opened(::socket(to.storage.ss_family, SOCK_DGRAM, IPPROTO_UDP));

@@ -8,6 +8,7 @@
 #include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/ShowMessage.h"
+#include "core/LogonTask.h"
 #include "core/Scramble.h"
 #include "core/U0_func.h"
 #include "dialogs/U1_psw.h"
@@ -164,6 +165,7 @@ void TMainForm::OnClose(CloseAction&) {
     // An error here leaves the window open and the settings unwritten.
     RegisterAutoStart();
     WriteSettings(SettingsInForce());
+    RemoveLogonTaskWithoutUac();
 }
 
 void TMainForm::ShowHereNotice() {

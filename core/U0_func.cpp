@@ -126,17 +126,9 @@ void RegisterAutoStart() {
                        static_cast<DWORD>(path.size() + 1)) != ERROR_SUCCESS)
         throw Error(MessageWith("Failed to set data for '%s'", kAutoStartValue));
     // Under User Account Control the Run entry never starts a program that
-    // requires elevation, and the task does; without it the Run entry does,
-    // and the task would start a second instance.
-    if (UserAccountControlOn()) {
-        RegisterLogonTask(path);
-        return;
-    }
-    try {
-        RemoveLogonTask();
-    } catch (const Error&) {
-        // The program starts all the same; a Task Scheduler out of reach starts no task either.
-    }
+    // requires elevation, and the task does; without it the Run entry does
+    // (and RemoveLogonTaskWithoutUac takes the task away at exit).
+    if (UserAccountControlOn()) RegisterLogonTask(path);
 }
 
 std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }

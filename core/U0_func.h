@@ -50,9 +50,8 @@ void WriteSetting(const SettingRecord& record);
 bool WriteSettings(const std::vector<SettingRecord>& batch);
 
 // Points the auto-start entry at this program's file, and so does the log-on
-// task while User Account Control is on (removed, if it can be, while it is
-// off). Throws pwg::Error "Failed to set data for 'pw_gate'", or what
-// RegisterLogonTask throws.
+// task while User Account Control is on. Throws pwg::Error "Failed to set data
+// for 'pw_gate'", or what RegisterLogonTask throws.
 void RegisterAutoStart();
 
 // Scramble of the factory-default password: a new seed on each call.

@@ -121,15 +121,18 @@ TEST_F(LogonTask, ARegistrationReplacesTheTaskThereWithOneWithoutLimits) {
 }
 
 // Then the Run entry starts the program, and a task would start a second one.
-TEST_F(LogonTask, WithUserAccountControlOffThereIsNone) {
+TEST_F(LogonTask, WithUserAccountControlOffNoneIsRegisteredAndTheExitRemovesIt) {
     RegisterAutoStart();
     ASSERT_TRUE(TaskSettings());
+    RemoveLogonTaskWithoutUac();
+    ASSERT_TRUE(TaskSettings()) << "kept while UAC is on";
     SetUac(0);
     EXPECT_FALSE(UserAccountControlOn());
-    RegisterAutoStart();
+    RemoveLogonTaskWithoutUac();
     EXPECT_FALSE(TaskSettings());
     RegisterAutoStart();
     EXPECT_FALSE(TaskSettings());
+    EXPECT_NO_THROW(RemoveLogonTaskWithoutUac()) << "none to remove";
     {
         // Nor does a task that cannot be removed stop the program.
         SetUac(1);
@@ -137,7 +140,7 @@ TEST_F(LogonTask, WithUserAccountControlOffThereIsNone) {
         SetUac(0);
         const std::filesystem::path stored = TasksFolder() / kLogonTaskName;
         ASSERT_TRUE(SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_READONLY));
-        EXPECT_NO_THROW(RegisterAutoStart());
+        EXPECT_NO_THROW(RemoveLogonTaskWithoutUac());
         EXPECT_THROW(RemoveLogonTask(), Error) << "the task could be removed after all";
         SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
     }

@@ -7,7 +7,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include "app/framework/Handles.h"
+#include "common/Handles.h"
 #include "res/resource.h"
 
 namespace {

@@ -2,21 +2,14 @@
 
 #include <string>
 
+#include "app/framework/Ansi.h"
+#include "common/Handles.h"
 #include "core/LogonTaskXml.h"
-#include "core/RegKey.h"
 
 namespace pwg {
 namespace {
 
 constexpr char kSystemPolicies[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
-
-std::wstring Widen(std::string_view ansi) {
-    std::wstring wide(ansi.size(), L'\0');
-    const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
-                                           static_cast<int>(wide.size()));
-    wide.resize(length > 0 ? length : 0);
-    return wide;
-}
 
 }  // namespace
 
@@ -36,7 +29,7 @@ void RegisterLogonTask(std::string_view path) {
     const VARIANT none{};  // the principal of the definition
     ComPtr<IRegisteredTask> registered;
     ComCheck(TaskRootFolder(service)->RegisterTask(Bstr(kLogonTaskName).get(),
-                                                   Bstr(LogonTaskXml(Widen(path)).c_str()).get(),
+                                                   Bstr(LogonTaskXml(WideFromAnsi(path)).c_str()).get(),
                                                    TASK_CREATE_OR_UPDATE, none, none, TASK_LOGON_GROUP, none,
                                                    registered.put()));
 }

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "app/AppState.h"
+#include "common/Handles.h"
 #include "core/Error.h"
 #include "core/LogonTask.h"
-#include "core/RegKey.h"
 #include "core/Scramble.h"
 #include "enforcement/u0_shutThread.h"
 
@@ -162,7 +162,7 @@ double TextToTime(std::string_view text) { return TextToTime(text, CachedTimeFor
 bool EnablePrivilege(const char* name, bool enable) {
     HANDLE rawToken = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken)) return false;
-    const std::unique_ptr<void, decltype(&CloseHandle)> token(rawToken, &CloseHandle);
+    const Handle token(rawToken);
 
     TOKEN_PRIVILEGES newState{1, {}};
     if (!LookupPrivilegeValueA(nullptr, name, &newState.Privileges[0].Luid)) return false;

@@ -50,7 +50,7 @@ std::vector<Address> Resolve(const ServerName& name, int flags) {
 // never holds up a caller. The thread and the client share it.
 struct Lookup {
     ServerName name;
-    UniqueHandle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    Handle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     std::vector<Address> addresses;  // written before `done` is set, read after
 };
 
@@ -81,7 +81,7 @@ std::shared_ptr<Lookup> StartLookup(const ServerName& name) {
                                              reinterpret_cast<LPCSTR>(&LookupThread), &module))
         return nullptr;
     auto start = std::make_unique<LookupStart>(LookupStart{lookup, module});
-    const UniqueHandle thread(CreateThread(nullptr, 0, &LookupThread, start.get(), 0, nullptr));
+    const Handle thread(CreateThread(nullptr, 0, &LookupThread, start.get(), 0, nullptr));
     if (!thread) {
         FreeLibrary(module);
         return nullptr;
@@ -110,10 +110,8 @@ int64_t MonotonicNow() {
 }
 
 std::vector<ServerName> ReadServerList() {
-    HKEY opened;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServerListKey, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &opened) ==
-        ERROR_SUCCESS) {
-        const UniqueKey key(opened);
+    RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kServerListKey, KEY_QUERY_VALUE | KEY_WOW64_64KEY) == ERROR_SUCCESS) {
         char text[2048];
         DWORD type = 0, size = sizeof text;
         if (RegQueryValueExA(key.get(), kServerListValue, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ==
@@ -321,7 +319,7 @@ bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set) {
 
     HANDLE opened;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return false;
-    const UniqueHandle token(opened);
+    const Handle token(opened);
     TOKEN_PRIVILEGES enable{};
     enable.PrivilegeCount = 1;
     enable.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;

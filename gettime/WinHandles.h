@@ -1,15 +1,16 @@
 #pragma once
-// Owners for the Win32 handles the library and its tests hold.
+// Winsock's owners, for the library and its tests; every other kind of
+// handle has its owner in common/Handles.h.
 #include <winsock2.h>
 #include <windows.h>
 
-#include "app/framework/Handles.h"
+#include "common/Handles.h"
 
 namespace gettime {
 
-using UniqueHandle = pwg::UniqueHandle<HANDLE, &CloseHandle>;
+using pwg::Handle;
+using pwg::RegKey;
 using UniqueSocket = pwg::UniqueHandle<SOCKET, &closesocket, INVALID_SOCKET>;
-using UniqueKey = pwg::UniqueHandle<HKEY, &RegCloseKey>;
 
 // Winsock for the span of a use. The count is the process's, so a session
 // inside another costs next to nothing.

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/framework/Handles.h"
+#include "common/Handles.h"
 
 namespace pwg {
 

@@ -569,17 +569,6 @@ void TTrayIcon::AppWindowHook(UINT message, WPARAM wParam) {
         case WM_SIZE:
             if (wParam == SIZE_MINIMIZED && minimizeToTray_) GoToTray();
             break;
-        case WM_WINDOWPOSCHANGED:
-            if (startupPending_ && app.MainForm()) {
-                // An MDI frame is shown by the application itself: ask again now.
-                if (app.MainForm()->IsMdiFrame()) {
-                    bool showMainForm = true;
-                    if (TStartupEvent startup = OnStartup) startup(*this, showMainForm);
-                    if (!showMainForm) HideAppButton();
-                }
-                startupPending_ = false;
-            }
-            break;
         case WM_SYSCOMMAND:
             if (wParam == SC_RESTORE && app.MainForm()) app.MainForm()->SetVisible(true);
             break;

@@ -276,7 +276,6 @@ private:
     bool minimizeToTray_ = false;
     pwg::NotifyStyle notifyStyle_ = pwg::NotifyStyle::Classic;
 
-    bool startupPending_ = true;
     bool leftDown_ = false;
     bool clickWaiting_ = false;
     bool doubleClicked_ = false;

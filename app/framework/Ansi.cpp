@@ -25,4 +25,6 @@ std::string Narrow(const std::wstring& wide, UINT codePage) {
 
 std::string ToAnsi(std::string_view utf8) { return Narrow(Widen(utf8, CP_UTF8), CP_ACP); }
 
+std::wstring WideFromAnsi(std::string_view ansi) { return Widen(ansi, CP_ACP); }
+
 }  // namespace pwg

@@ -9,5 +9,7 @@ namespace pwg {
 
 // UTF-8 to the ANSI code page.
 std::string ToAnsi(std::string_view utf8);
+// ANSI text to UTF-16, for the few interfaces that take only wide text (COM).
+std::wstring WideFromAnsi(std::string_view ansi);
 
 }  // namespace pwg

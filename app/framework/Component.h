@@ -21,7 +21,6 @@ public:
     const std::vector<Component*>& Components() const { return components_; }
 
     bool Loading() const { return loading_; }
-    bool Designing() const { return false; }  // no form designer at run time
     // Marks this component and those it owns as loading; EndLoading clears
     // the mark and tells each one, owner last, that its settings are in.
     void BeginLoading();

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/framework/Component.h"
-#include "app/framework/Handles.h"
 #include "app/framework/Window.h"
+#include "common/Handles.h"
 
 namespace pwg {
 
@@ -41,7 +41,6 @@ public:
     void SetBounds(int left, int top);
     // Gives the window a menu bar, keeping its client size.
     void AttachMenuBar(HMENU menuBar);
-    bool IsMdiFrame() const { return false; }  // the program has no MDI windows
     // Top = work-area height - height, left = work-area width - width.
     void PlaceBottomRight();
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/framework/Component.h"
-#include "app/framework/Handles.h"
+#include "common/Handles.h"
 
 namespace pwg {
 

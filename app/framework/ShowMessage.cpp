@@ -7,6 +7,7 @@
 #include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/Form.h"
+#include "common/Handles.h"
 
 namespace pwg {
 namespace {
@@ -67,15 +68,16 @@ public:
         SetWindowLongA(label, GWL_STYLE, GetWindowLongA(label, GWL_STYLE) | SS_NOPREFIX | SS_EDITCONTROL);
         // Measured in the font the label draws with.
         std::string body(text);
-        HDC dc = GetDC(label);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-        SIZE size = Measure(dc, body, maxTextWidth);
-        if (size.cy > maxTextHeight) {
-            body = CutToHeight(dc, body, maxTextWidth, maxTextHeight);
-            size = Measure(dc, body, maxTextWidth);
+        SIZE size;
+        {
+            const WindowDC dc(label);
+            const Selected font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+            size = Measure(dc.get(), body, maxTextWidth);
+            if (size.cy > maxTextHeight) {
+                body = CutToHeight(dc.get(), body, maxTextWidth, maxTextHeight);
+                size = Measure(dc.get(), body, maxTextWidth);
+            }
         }
-        SelectObject(dc, old);
-        ReleaseDC(label, dc);
 
         const int textWidth = std::max<int>(size.cx, kButtonWidth);
         const int textHeight = std::max<int>(size.cy, kMinTextHeight);

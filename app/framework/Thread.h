@@ -10,7 +10,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/framework/Handles.h"
+#include "common/Handles.h"
 
 namespace pwg {
 

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <optional>
 
+#include "common/Handles.h"
 #include "core/Error.h"
-#include "core/RegKey.h"
 #include "core/Scramble.h"
 
 namespace pwg {

@@ -81,11 +81,9 @@ void FakeSntpServer::Serve() {
 }
 
 ServerListInRegistry::ServerListInRegistry(const std::string& text, DWORD type) {
-    HKEY created;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServerListKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
-                        &created, nullptr) != ERROR_SUCCESS)
+    RegKey key;
+    if (key.Create(HKEY_LOCAL_MACHINE, kServerListKey, KEY_SET_VALUE | KEY_WOW64_64KEY) != ERROR_SUCCESS)
         throw std::runtime_error("cannot create the server list key");
-    const UniqueKey key(created);
     // A REG_MULTI_SZ ends with an empty string: text.c_str() supplies one NUL, the size one more.
     const DWORD size = static_cast<DWORD>(text.size() + (type == REG_MULTI_SZ ? 2 : 1));
     const std::string data = text + '\0';

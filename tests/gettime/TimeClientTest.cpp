@@ -298,7 +298,7 @@ struct SetterRecord {
 bool SystemTimePrivilegeEnabled() {
     HANDLE opened;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
-    const UniqueHandle token(opened);
+    const Handle token(opened);
     LUID luid;
     LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &luid);
     alignas(TOKEN_PRIVILEGES) char buffer[4096];

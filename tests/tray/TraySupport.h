@@ -11,13 +11,12 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Form.h"
-#include "app/framework/Handles.h"
+#include "common/Handles.h"
 #include "tray/SimpleTimer.h"
 #include "tray/TrayIcon.h"
 
 namespace pwg::test {
 
-using BitmapHandle = UniqueHandle<HBITMAP, DeleteGdiObject>;
 using Log = std::vector<std::string>;
 
 class TestForm : public Form {
@@ -88,9 +87,7 @@ inline void Tick(const TSimpleTimer& timer) {
 }
 
 inline IconHandle MakeIcon(int size) {
-    HDC screen = GetDC(nullptr);
-    BitmapHandle color(CreateCompatibleBitmap(screen, size, size));
-    ReleaseDC(nullptr, screen);
+    BitmapHandle color(CreateCompatibleBitmap(WindowDC(nullptr).get(), size, size));
     BitmapHandle mask(CreateBitmap(size, size, 1, 1, nullptr));
     ICONINFO info{TRUE, 0, 0, mask.get(), color.get()};
     return IconHandle(CreateIconIndirect(&info));

@@ -42,7 +42,5 @@ struct AppState {
 };
 
 AppState& State();
-// A fresh state, as when the program loads (tests).
-void ResetState();
 
 }  // namespace pwg

@@ -16,8 +16,6 @@ public:
     // runs meanwhile); this stops and destroys the timer.
     ~TshutThread() override;
 
-    Timer* EnforcementTimer() const { return timer_.get(); }
-
 protected:
     void Execute() override;
 

@@ -28,15 +28,13 @@ public:
     void SetInterval(UINT intervalMs);
     void SetOnTimer(Handler onTimer);
 
-    // For tests: run the handler as a tick would.
-    void Tick();
-
     // Tests replace this to make the next timer requests fail; the real
     // SetTimer cannot be made to fail on demand.
     static inline UINT_PTR(WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC) = ::SetTimer;
 
 private:
     friend class TimerWindow;
+    void Tick();
     void Update();
 
     UINT interval_;

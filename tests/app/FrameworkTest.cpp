@@ -14,6 +14,8 @@
 #include "app/framework/Timer.h"
 #include "core/Error.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/Controls.h"
+#include "tests/support/TestForm.h"
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {
@@ -31,15 +33,6 @@ struct Concrete : CallsPureInItsConstructor {
 };
 
 namespace {
-
-class TestForm : public Form {
-public:
-    explicit TestForm(Border border = Border::Dialog) : Form(nullptr, "test form", 200, 100, border) {
-        ++alive;
-    }
-    ~TestForm() override { --alive; }
-    static inline int alive = 0;
-};
 
 class FrameworkTest : public ::testing::Test {
 protected:
@@ -69,36 +62,21 @@ TEST(OsErrorText, CodeAndSystemTextOrTheGenericMessage) {
     EXPECT_TRUE(last != '.' && last != '\n' && last != '\r' && last != ' ') << text;
 }
 
-// Counts the timer requests the framework makes of Windows.
-struct TimerRequests {
-    TimerRequests() {
-        count = 0;
-        fail = false;
-        Timer::setTimer = [](HWND w, UINT_PTR id, UINT ms, TIMERPROC p) -> UINT_PTR {
-            ++count;
-            return fail ? 0 : ::SetTimer(w, id, ms, p);
-        };
-    }
-    ~TimerRequests() { Timer::setTimer = ::SetTimer; }
-    static inline int count = 0;
-    static inline bool fail = false;
-};
-
 TEST_F(FrameworkTest, TimerRestartsOnlyForARealChange) {
     TimerRequests requests;
     Timer timer(5000, true, [] {});
-    EXPECT_EQ(requests.count, 1);
+    EXPECT_EQ(requests.intervals.size(), 1u);
     timer.SetEnabled(true);
     timer.SetInterval(5000);
-    EXPECT_EQ(requests.count, 1) << "an enabled timer with its own interval is left running";
+    EXPECT_EQ(requests.intervals.size(), 1u) << "an enabled timer with its own interval is left running";
     timer.SetInterval(6000);
-    EXPECT_EQ(requests.count, 2) << "a new interval restarts the period";
+    EXPECT_EQ(requests.intervals.size(), 2u) << "a new interval restarts the period";
     timer.SetEnabled(false);
     timer.SetInterval(7000);
-    EXPECT_EQ(requests.count, 2) << "a disabled timer asks for nothing";
+    EXPECT_EQ(requests.intervals.size(), 2u) << "a disabled timer asks for nothing";
     Timer noHandler(1000, true);
     Timer zero(0, true, [] {});
-    EXPECT_EQ(requests.count, 2);
+    EXPECT_EQ(requests.intervals, (std::vector<UINT>{5000, 6000}));
 }
 
 TEST_F(FrameworkTest, TimerThatWindowsRefusesRaises) {
@@ -115,7 +93,7 @@ TEST_F(FrameworkTest, TimerThatWindowsRefusesRaises) {
 TEST_F(FrameworkTest, TimerTicksFromTheMessageLoop) {
     int ticks = 0;
     Timer timer(10, true, [&] { ++ticks; });
-    EXPECT_TRUE(PumpUntil([&] { return ticks >= 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return ticks >= 2; }));
 }
 
 TEST_F(FrameworkTest, ModalLoopDisablesExactlyTheVisibleEnabledWindows) {
@@ -218,7 +196,7 @@ private:
 TEST_F(FrameworkTest, HandedOverCallRunsOnTheUiThread) {
     DWORD ranOn = 0;
     auto worker = Thread::Start<SyncWorker>([&] { ranOn = GetCurrentThreadId(); });
-    EXPECT_TRUE(PumpUntil([&] { return worker->Finished(); }));
+    EXPECT_TRUE(WaitUntil([&] { return worker->Finished(); }));
     EXPECT_EQ(ranOn, GetCurrentThreadId());
     EXPECT_TRUE(worker->returned);
     EXPECT_EQ(worker->FatalError(), nullptr);
@@ -271,9 +249,7 @@ TEST_F(FrameworkTest, ShowMessageShowsTheTextUnchangedUnderTheTitle) {
     // The one button reads "OK", and Esc ends the box as well.
     std::string button;
     WhenModal<Form> escape(kTestTitle, [&](Form& box) {
-        char text[16] = {};
-        GetDlgItemTextA(box.Handle(), IDOK, text, sizeof text);
-        button = text;
+        button = Text(GetDlgItem(box.Handle(), IDOK)).value_or("<no answer>");
         PostMessageA(GetDlgItem(box.Handle(), IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
     });
     ShowMessage("x");
@@ -295,8 +271,7 @@ MessageLayout ShowMessageLayout(const std::string& text) {
         GetWindowRect(GetDlgItem(box, IDOK), &layout.button);
         HWND label = GetDlgItem(box, 100);
         GetWindowRect(label, &layout.label);
-        layout.text.resize(GetWindowTextLengthA(label) + 1);
-        layout.text.resize(GetWindowTextA(label, layout.text.data(), static_cast<int>(layout.text.size())));
+        layout.text = Text(label).value_or("<no answer>");
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
     ShowMessage(text);
@@ -356,7 +331,7 @@ TEST_F(FrameworkTest, UncaughtErrorIsReportedAndTheProgramRunsOn) {
     bool after = false;
     PostAsHandler([] { throw Error("Disk full"); });
     Post([&] { after = true; });
-    EXPECT_TRUE(PumpUntil([&] { return after; }));
+    EXPECT_TRUE(WaitUntil([&] { return after; }));
     EXPECT_EQ(report.Text(), "Disk full.");
 }
 

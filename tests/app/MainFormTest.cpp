@@ -6,8 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstring>
-#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "app/AppState.h"
 #include "app/LocalClock.h"
@@ -22,6 +23,8 @@
 #include "dialogs/U3_psw.h"
 #include "enforcement/u0_shutThread.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/Controls.h"
+#include "tests/support/Table.h"
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {
@@ -44,7 +47,6 @@ protected:
         main_->Close();
         Pump();
     }
-    static std::string Unscrambled(const std::string& stored) { return Unscramble(stored, kPasswordKey); }
 };
 
 TEST_F(MainFormTest, FirstStartLoadsTheDefaultsAndWritesOnlyTheRunEntry) {
@@ -54,7 +56,7 @@ TEST_F(MainFormTest, FirstStartLoadsTheDefaultsAndWritesOnlyTheRunEntry) {
     EXPECT_DOUBLE_EQ(state.windowStart, 8.0 / 24);
     EXPECT_DOUBLE_EQ(state.windowEnd, 21.5 / 24);
     EXPECT_FALSE(state.locked);
-    EXPECT_EQ(StoredSetting("BEGTIME"), "<absent>");
+    EXPECT_EQ(StoredSetting("BEGTIME"), kAbsent);
     EXPECT_EQ(PickerTime(main_->Start_Time), 8.0 / 24);
     EXPECT_EQ(PickerTime(main_->End_Time), 21.5 / 24);
     SYSTEMTIME picked{};
@@ -67,21 +69,20 @@ TEST_F(MainFormTest, FirstStartLoadsTheDefaultsAndWritesOnlyTheRunEntry) {
     GetWindowRect(main_->Handle(), &r);
     EXPECT_EQ(r.left, (area.right - area.left) - (r.right - r.left));
     EXPECT_EQ(r.top, (area.bottom - area.top) - (r.bottom - r.top));
-    char path[MAX_PATH] = {}, stored[MAX_PATH] = {};
+    char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    DWORD size = sizeof stored;
-    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue, RRF_RT_REG_SZ, nullptr, stored, &size),
-              ERROR_SUCCESS);
-    EXPECT_STREQ(stored, path);
+    EXPECT_EQ(AutoStartEntry(), path);
 }
 
 TEST_F(MainFormTest, StartUpStartsTheEnforcementTimer) {
+    TimerRequests requests;
     main_ = new TMainForm();
     Application::Instance().SetMainForm(main_);
     ASSERT_NE(State().enforcementWorker, nullptr);
-    EXPECT_TRUE(PumpUntil([] { return State().enforcementWorker->EnforcementTimer() != nullptr; }));
-    EXPECT_EQ(State().enforcementWorker->EnforcementTimer()->Interval(), 1000u);
-    EXPECT_TRUE(PumpUntil([&] { return main_->Caption() == ToAnsi("系统已解锁"); }, 3000));
+    // The trusted clock's two at once; the enforcement's once its worker runs.
+    EXPECT_TRUE(WaitUntil([&] { return requests.intervals.size() == 3; }));
+    EXPECT_EQ(requests.intervals, (std::vector<UINT>{30000, 60000, 1000}));
+    EXPECT_TRUE(WaitUntil([&] { return main_->Caption() == ToAnsi("系统已解锁"); }, 3000));
 }
 
 TEST_F(MainFormTest, DamagedPasswordStopsStartUpWithEverythingAfterItUnloaded) {
@@ -103,7 +104,7 @@ TEST_F(MainFormTest, DamagedPasswordStopsStartUpWithEverythingAfterItUnloaded) {
     Exit();
     EXPECT_EQ(StoredSetting("PSW"), "00G1");
     EXPECT_EQ(StoredSetting("ENDTIME"), "20:00:00");
-    EXPECT_EQ(StoredSetting("BEGTIME"), "<absent>");
+    EXPECT_EQ(StoredSetting("BEGTIME"), kAbsent);
 }
 
 TEST_F(MainFormTest, BeginTimeOfTheWrongTypeKeepsThePasswordAndLeavesTheEndAlone) {
@@ -114,10 +115,9 @@ TEST_F(MainFormTest, BeginTimeOfTheWrongTypeKeepsThePasswordAndLeavesTheEndAlone
     EXPECT_EQ(State().enforcementWorker, nullptr);
     Exit();
     EXPECT_EQ(StoredSetting("ENDTIME"), "20:00:00") << "a damaged start must not wipe a valid end";
-    DWORD type = 0;
-    RegGetValueA(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME", RRF_RT_ANY, &type, nullptr, nullptr);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+    EXPECT_EQ(StoredRaw(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME"),
+              std::pair(DWORD{REG_DWORD}, std::string("\x08\0\0\0", 4)));
+    EXPECT_EQ(StoredPassword(), "739105");
 }
 
 TEST_F(MainFormTest, ExitSavesTheValuesInForceNotWhatThePickersShow) {
@@ -127,10 +127,10 @@ TEST_F(MainFormTest, ExitSavesTheValuesInForceNotWhatThePickersShow) {
     SetPickerTime(main_->Start_Time, 10.0 / 24);  // edited, never confirmed
     State().password = "p w";
     Exit();
-    EXPECT_TRUE(PumpUntil([] { return Application::Instance().Terminated(); }, 1000));
+    EXPECT_TRUE(WaitUntil([] { return Application::Instance().Terminated(); }, 1000));
     EXPECT_EQ(StoredSetting("BEGTIME"), TimeToText(7.0 / 24));
     EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
-    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "p w");
+    EXPECT_EQ(StoredPassword(), "p w");
 }
 
 TEST_F(MainFormTest, LeavingWritesStartEndAndPasswordInThatOrder) {
@@ -153,7 +153,7 @@ TEST_F(MainFormTest, EndOfSessionClosesAndSaves) {
     EXPECT_TRUE(Application::Instance().Terminated());
     EXPECT_EQ(StoredSetting("BEGTIME"), TimeToText(8.0 / 24));
     EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
-    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+    EXPECT_EQ(StoredPassword(), "739105");
 }
 
 TEST_F(MainFormTest, EveryEndOfTheSessionClosesThroughTheExitSequenceOnce) {
@@ -169,14 +169,14 @@ TEST_F(MainFormTest, EveryEndOfTheSessionClosesThroughTheExitSequenceOnce) {
     Pump();
     EXPECT_TRUE(State().closePermit);
     EXPECT_TRUE(Application::Instance().Terminated());
-    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+    EXPECT_EQ(StoredPassword(), "739105");
     EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
 
     // The end after the query: the exit sequence has run and does not run again.
     ClearStoredSettings();
     SendMessageA(app, WM_ENDSESSION, TRUE, 0);
     SendMessageA(main_->Handle(), WM_ENDSESSION, TRUE, 0);
-    EXPECT_EQ(StoredSetting("PSW"), "<absent>");
+    EXPECT_EQ(StoredSetting("PSW"), kAbsent);
 }
 
 TEST_F(MainFormTest, AQuitThatTheProgramDidNotAskForIsOnlyACloseRequest) {
@@ -187,166 +187,161 @@ TEST_F(MainFormTest, AQuitThatTheProgramDidNotAskForIsOnlyACloseRequest) {
     EXPECT_FALSE(Application::Instance().Terminated());
     EXPECT_FALSE(main_->Visible()) << "to the tray, as the close box sends it";
     EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, ToAnsi("我在这里.\r有事双击我.").c_str());
-    EXPECT_EQ(StoredSetting("PSW"), "<absent>");
+    EXPECT_EQ(StoredSetting("PSW"), kAbsent);
 
     // With the close permit it closes, saving.
     State().closePermit = true;
     PostMessageA(main_->Handle(), WM_QUIT, 0, 0);
     Pump();
     EXPECT_TRUE(Application::Instance().Terminated());
-    EXPECT_EQ(Unscrambled(StoredSetting("PSW")), "739105");
+    EXPECT_EQ(StoredPassword(), "739105");
 }
 
-// Answers the command's dialog from inside its modal loop.
+// Answers the command's dialog from inside its modal loop: OK with the
+// password in force ("n3w" the new one), or the close box.
 enum class Answer { None, Ok, Cancel };
 using Watching = std::unique_ptr<Watch>;
 
-Watching AnswerPrompt(Answer answer) {
-    return std::make_unique<WhenModal<Tf1_psw>>(kPrompt, [answer](Tf1_psw& prompt) {
-        if (answer == Answer::Cancel) {
-            PostMessageA(prompt.Handle(), WM_CLOSE, 0, 0);
-            return;
-        }
-        SetWindowTextA(prompt.sEdit1, State().password.c_str());
-        SendMessageA(prompt.sBitBtn1, BM_CLICK, 0, 0);
+template <class Dialog>
+Watching Answering(const char* caption, Answer answer, void (*ok)(HWND)) {
+    return std::make_unique<WhenModal<Dialog>>(caption, [answer, ok](Dialog& dialog) {
+        if (answer == Answer::Cancel)
+            PostMessageA(dialog.Handle(), WM_CLOSE, 0, 0);
+        else
+            ok(dialog.Handle());
     });
+}
+
+Watching AnswerPrompt(Answer answer) {
+    return Answering<Tf1_psw>(kPrompt, answer, [](HWND prompt) { TypePassword<Tf1_psw>(prompt, State().password); });
 }
 
 Watching AnswerChange(Answer answer) {
-    return std::make_unique<WhenModal<TF2_psw>>(kChange, [answer](TF2_psw& change) {
-        if (answer == Answer::Cancel) {
-            PostMessageA(change.Handle(), WM_CLOSE, 0, 0);
-            return;
-        }
-        SetWindowTextA(change.sEdit1, State().password.c_str());
-        SetWindowTextA(change.sEdit2, "n3w");
-        SetWindowTextA(change.sEdit3, "n3w");
-        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
+    return Answering<TF2_psw>(kChange, answer, [](HWND change) {
+        TypePasswordChange<TF2_psw>(change, State().password, "n3w", "n3w");
     });
 }
 
-TEST_F(MainFormTest, CommandTable) {
-    enum Window { Same, ToTray, Shown };
-    struct Row {
-        const char* name;
-        void (TMainForm::*command)();
-        Watching (*answer)(Answer);
-        Answer reply;
-        bool lockedBefore, lockedAfter;
-        int countdownAfter;  // before: 5
-        Window window;
-        bool notice;
-    };
-    const Row rows[] = {
-        {"confirm OK", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Ok, false, true, 0, ToTray, false},
-        {"confirm cancel", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Cancel, false, false, 5, Same, false},
-        {"unlock OK", &TMainForm::N3Click, AnswerPrompt, Answer::Ok, true, false, 0, Same, false},
-        {"unlock cancel", &TMainForm::N3Click, AnswerPrompt, Answer::Cancel, true, true, 5, Same, false},
-        {"relock OK", &TMainForm::N4Click, AnswerPrompt, Answer::Ok, false, true, 0, ToTray, false},
-        {"relock cancel", &TMainForm::N4Click, AnswerPrompt, Answer::Cancel, false, false, 5, Same, false},
-        {"password OK", &TMainForm::N2Click, AnswerChange, Answer::Ok, true, true, 5, ToTray, true},
-        {"password cancel", &TMainForm::N2Click, AnswerChange, Answer::Cancel, true, true, 5, Same, false},
-        {"tray password OK", &TMainForm::N7Click, AnswerChange, Answer::Ok, true, true, 5, ToTray, true},
-        {"tray password cancel", &TMainForm::N7Click, AnswerChange, Answer::Cancel, true, true, 5, Same, true},
-        {"exit cancel", &TMainForm::N8Click, AnswerPrompt, Answer::Cancel, true, true, 5, Same, false},
-        {"show", &TMainForm::N6Click, nullptr, Answer::None, true, true, 5, Shown, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        ResetState();
-        ClearStoredSettings();
-        CreateMainForm();
-        main_->TrayIcon1->RestoreFromTray();
-        if (row.window == Shown) main_->TrayIcon1->SendToTray();
-        State().locked = row.lockedBefore;
-        State().countdown = 5;
-        const Watching answering = row.answer ? row.answer(row.reply) : nullptr;
-        (main_->*row.command)();
-        StopEnforcement();  // confirming restarts it; this test ticks nothing
-        Pump();
-        EXPECT_EQ(State().locked, row.lockedAfter);
-        EXPECT_EQ(State().countdown, row.countdownAfter);
-        EXPECT_EQ(main_->Visible(), row.window != ToTray);
-        EXPECT_EQ(std::strlen(main_->TrayIcon1->IconData().szInfoTitle) != 0, row.notice);
-        if (row.notice) EXPECT_STREQ(main_->TrayIcon1->IconData().szInfoTitle, ToAnsi("提示").c_str());
-        EXPECT_FALSE(Application::Instance().Terminated());
-        delete main_;
-        main_ = nullptr;
-        Pump();
-    }
+enum class Where { Same, ToTray, Shown };
+struct CommandRow {
+    const char* name;
+    void (TMainForm::*command)();
+    Watching (*answer)(Answer);
+    Answer reply;
+    bool lockedBefore, lockedAfter;
+    int countdownAfter;  // before: 5
+    Where window;
+    bool notice;
+};
+const CommandRow kCommands[] = {
+    {"ConfirmOk", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Ok, false, true, 0, Where::ToTray, false},
+    {"ConfirmCancel", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Cancel, false, false, 5, Where::Same, false},
+    {"UnlockOk", &TMainForm::N3Click, AnswerPrompt, Answer::Ok, true, false, 0, Where::Same, false},
+    {"UnlockCancel", &TMainForm::N3Click, AnswerPrompt, Answer::Cancel, true, true, 5, Where::Same, false},
+    {"RelockOk", &TMainForm::N4Click, AnswerPrompt, Answer::Ok, false, true, 0, Where::ToTray, false},
+    {"RelockCancel", &TMainForm::N4Click, AnswerPrompt, Answer::Cancel, false, false, 5, Where::Same, false},
+    {"PasswordOk", &TMainForm::N2Click, AnswerChange, Answer::Ok, true, true, 5, Where::ToTray, true},
+    {"PasswordCancel", &TMainForm::N2Click, AnswerChange, Answer::Cancel, true, true, 5, Where::Same, false},
+    {"TrayPasswordOk", &TMainForm::N7Click, AnswerChange, Answer::Ok, true, true, 5, Where::ToTray, true},
+    {"TrayPasswordCancel", &TMainForm::N7Click, AnswerChange, Answer::Cancel, true, true, 5, Where::Same, true},
+    {"ExitCancel", &TMainForm::N8Click, AnswerPrompt, Answer::Cancel, true, true, 5, Where::Same, false},
+    {"Show", &TMainForm::N6Click, nullptr, Answer::None, true, true, 5, Where::Shown, false},
+};
+
+class MainFormCommand : public MainFormTest, public ::testing::WithParamInterface<CommandRow> {};
+
+TEST_P(MainFormCommand, LeavesTheLockTheCountdownTheWindowAndTheNoticeAsTheTableSays) {
+    const CommandRow& row = GetParam();
+    CreateMainForm();
+    main_->TrayIcon1->RestoreFromTray();
+    if (row.window == Where::Shown) main_->TrayIcon1->SendToTray();
+    State().locked = row.lockedBefore;
+    State().countdown = 5;
+    const Watching answering = row.answer ? row.answer(row.reply) : nullptr;
+    (main_->*row.command)();
+    StopEnforcement();  // confirming restarts it; this test ticks nothing
+    Pump();
+    EXPECT_EQ(State().locked, row.lockedAfter);
+    EXPECT_EQ(State().countdown, row.countdownAfter);
+    EXPECT_EQ(main_->Visible(), row.window != Where::ToTray);
+    EXPECT_EQ(std::string(main_->TrayIcon1->IconData().szInfoTitle), row.notice ? ToAnsi("提示") : "");
+    EXPECT_FALSE(Application::Instance().Terminated());
 }
+
+INSTANTIATE_TEST_SUITE_P(Commands, MainFormCommand, ::testing::ValuesIn(kCommands), RowName);
 
 // Another instance, or the administrator's tools, may store a value while
 // this one runs: leaving writes a value only where the store still holds the
 // text this instance read or last wrote, or nothing.
-TEST_F(MainFormTest, LeavingNeverUndoesAChangeStoredMeanwhile) {
-    const auto confirm = [](TMainForm& main, double start) {
-        SetPickerTime(main.Start_Time, start);
-        const Watching answering = AnswerPrompt(Answer::Ok);
-        main.sBitBtn1Click();
-        StopEnforcement();
-    };
-    const auto change = [](TMainForm& main) {
-        const Watching answering = AnswerChange(Answer::Ok);
-        main.N2Click();
-    };
-    struct Row {
-        const char* what;
-        std::function<void(TMainForm&)> meanwhile;
-        const char* name;
-        std::string expected;  // the password unscrambled
-    };
-    const Row rows[] = {
-        {"password set in force, its write failed", [](TMainForm&) { State().password = "mine"; }, "PSW", "mine"},
-        {"password stored by another", [](TMainForm&) { StoreSetting("PSW", Scramble("theirs", kPasswordKey)); },
-         "PSW", "theirs"},
-        {"password changed here, then by another",
-         [&](TMainForm& main) {
-             change(main);
+void ConfirmTen(TMainForm& main) {
+    SetPickerTime(main.Start_Time, 10.0 / 24);
+    const Watching answering = AnswerPrompt(Answer::Ok);
+    main.sBitBtn1Click();
+    StopEnforcement();
+}
+
+void ChangeHere(TMainForm& main) {
+    const Watching answering = AnswerChange(Answer::Ok);
+    main.N2Click();
+}
+
+struct MeanwhileRow {
+    const char* name;
+    void (*meanwhile)(TMainForm&);
+    const char* setting;
+    std::string expected;  // the password unscrambled
+};
+
+// Built when the tests are registered, after the time format is known.
+std::vector<MeanwhileRow> MeanwhileRows() {
+    return {
+        {"PasswordSetInForceItsWriteFailed", [](TMainForm&) { State().password = "mine"; }, "PSW", "mine"},
+        {"PasswordStoredByAnother", [](TMainForm&) { StoreSetting("PSW", Scramble("theirs", kPasswordKey)); }, "PSW",
+         "theirs"},
+        {"PasswordChangedHereThenByAnother",
+         [](TMainForm& main) {
+             ChangeHere(main);
              StoreSetting("PSW", Scramble("theirs", kPasswordKey));
          },
          "PSW", "theirs"},
-        {"password changed here twice, the second write failed",
-         [&](TMainForm& main) {
-             change(main);
+        {"PasswordChangedHereTwiceTheSecondWriteFailed",
+         [](TMainForm& main) {
+             ChangeHere(main);
              State().password = "mine";
          },
          "PSW", "mine"},
-        {"start deleted", [](TMainForm&) { RegDeleteKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME"); }, "BEGTIME",
-         TimeToText(7.0 / 24)},
-        {"start confirmed here, then stored by another",
-         [&](TMainForm& main) {
-             confirm(main, 10.0 / 24);
+        {"StartDeleted", [](TMainForm&) { RemoveSetting("BEGTIME"); }, "BEGTIME", TimeToText(7.0 / 24)},
+        {"StartConfirmedHereThenStoredByAnother",
+         [](TMainForm& main) {
+             ConfirmTen(main);
              StoreSetting("BEGTIME", "11:00:00");
          },
          "BEGTIME", "11:00:00"},
-        {"start stored by another, then confirmed here",
-         [&](TMainForm& main) {
+        {"StartStoredByAnotherThenConfirmedHere",
+         [](TMainForm& main) {
              StoreSetting("BEGTIME", "11:00:00");
-             confirm(main, 10.0 / 24);
+             ConfirmTen(main);
          },
          "BEGTIME", TimeToText(10.0 / 24)},
-        {"end stored as a number", [](TMainForm&) { StoreDwordSetting("ENDTIME", 5); }, "ENDTIME", "<absent>"},
+        {"EndStoredAsANumber", [](TMainForm&) { StoreDwordSetting("ENDTIME", 5); }, "ENDTIME", kAbsent},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        ResetState();
-        ClearStoredSettings();
-        Application::Instance().ResetTerminated();
-        StoreSetting("BEGTIME", "07:00:00");
-        StoreSetting("ENDTIME", "20:00:00");
-        StoreSetting("PSW", Scramble("739105", kPasswordKey));
-        CreateMainForm();
-        row.meanwhile(*main_);
-        Exit();
-        ASSERT_TRUE(Application::Instance().Terminated());
-        const std::string stored = StoredSetting(row.name);
-        EXPECT_EQ(row.name == std::string("PSW") ? Unscrambled(stored) : stored, row.expected);
-        delete main_;
-        main_ = nullptr;
-        Pump();
-    }
 }
+
+class LeavingMeanwhile : public MainFormTest, public ::testing::WithParamInterface<MeanwhileRow> {};
+
+TEST_P(LeavingMeanwhile, NeverUndoesAChangeStoredMeanwhile) {
+    const MeanwhileRow& row = GetParam();
+    StoreSetting("BEGTIME", "07:00:00");
+    StoreSetting("ENDTIME", "20:00:00");
+    StoreSetting("PSW", Scramble("739105", kPasswordKey));
+    CreateMainForm();
+    row.meanwhile(*main_);
+    Exit();
+    ASSERT_TRUE(Application::Instance().Terminated());
+    EXPECT_EQ(row.setting == std::string("PSW") ? StoredPassword() : StoredSetting(row.setting), row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, LeavingMeanwhile, ::testing::ValuesIn(MeanwhileRows()), RowName);
 
 TEST_F(MainFormTest, ExitWithThePasswordEndsTheProgram) {
     CreateMainForm();
@@ -362,11 +357,8 @@ TEST_F(MainFormTest, ExitWithAWrongPasswordKeepsThePromptOpen) {
     CreateMainForm();
     std::string error;
     WhenModal<Tf1_psw> answering(kPrompt, [&](Tf1_psw& prompt) {
-        SetWindowTextA(prompt.sEdit1, "nope");
-        SendMessageA(prompt.sBitBtn1, BM_CLICK, 0, 0);
-        char text[64] = {};
-        GetWindowTextA(prompt.sLabelFX2, text, sizeof text);
-        error = text;
+        TypePassword<Tf1_psw>(prompt.Handle(), "nope");
+        error = Text(prompt.sLabelFX2).value_or("");
         PostMessageA(prompt.Handle(), WM_CLOSE, 0, 0);
     });
     main_->N8Click();
@@ -408,37 +400,35 @@ TEST_F(MainFormTest, ConfirmingAWindowThatExcludesNowLocksAtOnce) {
         State().locked = false;
         dialog.Close();
     });
-    EXPECT_TRUE(PumpUntil([&] { return opened; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return opened; }, 3000));
     StopEnforcement();
 }
 
-TEST_F(MainFormTest, CloseBoxAndMinimiseGoToTheTrayWithANotice) {
-    for (UINT message : {UINT(WM_CLOSE), UINT(WM_SYSCOMMAND)}) {
-        ResetState();
-        CreateMainForm();
-        main_->TrayIcon1->RestoreFromTray();
-        ASSERT_TRUE(main_->Visible());
-        if (message == WM_CLOSE)
-            SendMessageA(main_->Handle(), WM_CLOSE, 0, 0);
-        else
-            SendMessageA(main_->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        Pump();
-        EXPECT_FALSE(IsWindowVisible(main_->Handle())) << message;
-        EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, ToAnsi("我在这里.\r有事双击我.").c_str());
-        EXPECT_EQ(main_->TrayIcon1->IconData().uTimeout, 10000u);
-        EXPECT_FALSE(Application::Instance().Terminated());
-        delete main_;
-        main_ = nullptr;
-    }
+class MainFormToTray : public MainFormTest, public ::testing::WithParamInterface<UINT> {};
+
+TEST_P(MainFormToTray, GoesToTheTrayWithANotice) {
+    CreateMainForm();
+    main_->TrayIcon1->RestoreFromTray();
+    ASSERT_TRUE(main_->Visible());
+    if (GetParam() == WM_CLOSE)
+        SendMessageA(main_->Handle(), WM_CLOSE, 0, 0);
+    else
+        SendMessageA(main_->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    Pump();
+    EXPECT_FALSE(IsWindowVisible(main_->Handle()));
+    EXPECT_STREQ(main_->TrayIcon1->IconData().szInfo, ToAnsi("我在这里.\r有事双击我.").c_str());
+    EXPECT_EQ(main_->TrayIcon1->IconData().uTimeout, 10000u);
+    EXPECT_FALSE(Application::Instance().Terminated());
 }
+
+INSTANTIATE_TEST_SUITE_P(CloseBoxAndMinimise, MainFormToTray, ::testing::Values(UINT(WM_CLOSE), UINT(WM_SYSCOMMAND)),
+                         [](const auto& info) { return info.param == WM_CLOSE ? "CloseBox" : "Minimise"; });
 
 TEST_F(MainFormTest, BlankNewPasswordBecomesTheEmptyPasswordAndReadsBackEmpty) {
     CreateMainForm();
     WhenModal<TF2_psw> answering(kChange, [](TF2_psw& change) {
-        SetWindowTextA(change.sEdit1, "  739105 ");  // blanks around the old one are forgiven
-        SetWindowTextA(change.sEdit2, "   ");
-        SetWindowTextA(change.sEdit3, "   ");
-        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
+        // Blanks around the old one are forgiven.
+        TypePasswordChange<TF2_psw>(change.Handle(), "  739105 ", "   ", "   ");
     });
     main_->N2Click();
     EXPECT_EQ(State().password, "");
@@ -450,26 +440,23 @@ TEST_F(MainFormTest, NewPasswordConfirmedWithATrailingBlankIsRefusedSilently) {
     CreateMainForm();
     bool stillOpen = false;
     WhenModal<TF2_psw> answering(kChange, [&](TF2_psw& change) {
-        SetWindowTextA(change.sEdit1, "739105");
-        SetWindowTextA(change.sEdit2, "ab");
-        SetWindowTextA(change.sEdit3, "ab ");
-        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
+        TypePasswordChange<TF2_psw>(change.Handle(), "739105", "ab", "ab ");
         stillOpen = IsWindowVisible(change.Handle());
         PostMessageA(change.Handle(), WM_CLOSE, 0, 0);
     });
     main_->N2Click();
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(State().password, "739105");
-    EXPECT_EQ(StoredSetting("PSW"), "<absent>");
+    EXPECT_EQ(StoredSetting("PSW"), kAbsent);
 }
 
 TEST_F(MainFormTest, WrongOldPasswordIsToldInAMessageBox) {
     CreateMainForm();
     std::string told;
     WhenModal<TF2_psw> answering(kChange, [&](TF2_psw& change) {
-        SetWindowTextA(change.sEdit1, "000000");
+        Type(change.sEdit1, "000000");
         WhenMessageBox box;
-        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
+        Press(change.sBitBtn1);
         told = box.Text();
         PostMessageA(change.Handle(), WM_CLOSE, 0, 0);
     });
@@ -495,12 +482,6 @@ TEST_F(MainFormTest, ALockStartingWhileACommandWaitsOpensTheUnlockDialogOverIt) 
     EXPECT_TRUE(unlockOpened);
     EXPECT_TRUE(State().locked);
 }
-
-}  // namespace
-}  // namespace pwg::test
-
-namespace pwg::test {
-namespace {
 
 TEST_F(MainFormTest, NewRegionalSettingsChangeTheTimeTextAtTheBroadcast) {
     CreateMainForm();

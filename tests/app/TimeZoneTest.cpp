@@ -80,7 +80,7 @@ protected:
     double FallbackAt(const SYSTEMTIME& utc) {
         utcNow = utc;
         State().syncFailures = 4;
-        main_->Timer2->Tick();
+        main_->Timer2Timer();
         return State().trustedTime;
     }
 };

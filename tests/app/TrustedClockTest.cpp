@@ -1,6 +1,7 @@
 // The trusted clock: Timer1's network sync and Timer2's local fallback, with
 // the real GetTime.dll asking fake SNTP servers on 127.0.0.1 that the real
-// registry's server list names. The tests tick the two timers themselves.
+// registry's server list names. The tests run the two timers' handlers
+// themselves.
 //
 // The library keeps a good reply for 1024 s and answers from it, so a test
 // that needs failed fetches needs a process in which none has succeeded yet:
@@ -66,8 +67,8 @@ protected:
 
     // Points the library at one server; a new list is read at the next fetch.
     void Use(const FakeSntpServer& server) { list_.emplace(server.Entry()); }
-    void Sync() { main_->Timer1->Tick(); }
-    void Fallback() { main_->Timer2->Tick(); }
+    void Sync() { main_->Timer1Timer(); }
+    void Fallback() { main_->Timer2Timer(); }
     static ::testing::AssertionResult NoFetchSucceededYet() {
         if (!g_fetchSucceeded) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << "the library answers from an earlier test's reply: run each test "

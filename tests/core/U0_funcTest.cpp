@@ -7,42 +7,13 @@
 #include <cmath>
 #include <optional>
 
-#include "common/Handles.h"
 #include "core/Error.h"
 #include "core/Scramble.h"
+#include "tests/support/AppFixture.h"
+#include "tests/support/Registry.h"
 
-namespace pwg {
+namespace pwg::test {
 namespace {
-
-// Subkeys plus values; nullopt for a missing key.
-std::optional<DWORD> EntryCount(HKEY root, const char* path) {
-    RegKey key;
-    DWORD subkeys = 0, values = 0;
-    if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS ||
-        RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        return std::nullopt;
-    return subkeys + values;
-}
-
-// Type and every byte of a value, NULs included; nullopt for a missing value.
-std::optional<std::pair<DWORD, std::string>> GetRaw(HKEY root, const char* path, const char* name) {
-    RegKey key;
-    char data[1024];
-    DWORD type = 0, size = sizeof data;
-    if (key.Open(root, path, KEY_READ) != ERROR_SUCCESS ||
-        RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::pair{type, std::string(data, size)};
-}
-
-void PutRaw(const char* name, DWORD type, std::string_view data) {
-    RegKey key;
-    ASSERT_EQ(key.Create(HKEY_CURRENT_CONFIG, "ASTD", KEY_ALL_ACCESS), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
-}
 
 template <typename F>
 std::string ErrorOf(F&& call) {
@@ -58,17 +29,8 @@ long long InMs(double time) { return std::llround(time * 86400000.0); }
 
 class SettingsStore : public ::testing::Test {
 protected:
-    void SetUp() override { Clean(); }
-    void TearDown() override { Clean(); }
-
-    static void Clean() {
-        RegDeleteTreeA(HKEY_CURRENT_CONFIG, "ASTD");
-        RegDeleteKeyA(HKEY_CURRENT_CONFIG, "ASTD");
-        RegDeleteKeyA(HKEY_CURRENT_USER, "software\\shutdown");
-        RegKey run;
-        if (run.Open(HKEY_LOCAL_MACHINE, kAutoStartKey, KEY_ALL_ACCESS) == ERROR_SUCCESS)
-            RegDeleteValueA(run.get(), kAutoStartValue);
-    }
+    void SetUp() override { ClearProgramRegistry(); }
+    void TearDown() override { ClearProgramRegistry(); }
 };
 
 TEST_F(SettingsStore, WithoutTheSectionTheDefaultsApplyAndNothingIsWritten) {
@@ -77,14 +39,14 @@ TEST_F(SettingsStore, WithoutTheSectionTheDefaultsApplyAndNothingIsWritten) {
     EXPECT_EQ(InMs(window.end), 21 * 3600000LL + 30 * 60000);
     EXPECT_EQ(ReadPassword(), "739105");
     EXPECT_EQ(ReadStoredSetting("ASTD", "PSW"), std::nullopt);
-    EXPECT_EQ(EntryCount(HKEY_CURRENT_CONFIG, "ASTD"), std::nullopt);
+    EXPECT_EQ(ContentsOf(HKEY_CURRENT_CONFIG, "ASTD"), std::nullopt);
 }
 
 TEST_F(SettingsStore, MissingValueInAnExistingSectionGivesTheDefault) {
-    PutRaw("OTHER", REG_SZ, std::string_view("x", 2));
+    StoreRawSetting("OTHER", REG_SZ, std::string_view("x", 2));
     EXPECT_EQ(ReadSetting("ASTD", "BEGTIME", "08:00:00"), "08:00:00");
     EXPECT_EQ(LoadTime("BEGTIME", "08:00:00").stored, std::nullopt) << "absent, not empty";
-    PutRaw("BEGTIME", REG_SZ, "");
+    StoreRawSetting("BEGTIME", REG_SZ, "");
     EXPECT_EQ(ReadStoredSetting("ASTD", "BEGTIME"), std::string());
 }
 
@@ -105,7 +67,7 @@ TEST_F(SettingsStore, ReadsTextOfEachDataType) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "type " << c.type << ", " << c.data.size() << " bytes");
-        PutRaw("BEGTIME", c.type, c.data);
+        StoreRawSetting("BEGTIME", c.type, c.data);
         std::string text;
         try {
             text = ReadSetting("ASTD", "BEGTIME", "default");
@@ -117,7 +79,7 @@ TEST_F(SettingsStore, ReadsTextOfEachDataType) {
 }
 
 TEST_F(SettingsStore, BeginTimeStoredAsDwordFailsTheUsageWindow) {
-    PutRaw("BEGTIME", REG_DWORD, std::string("\x08\0\0\0", 4));
+    StoreRawSetting("BEGTIME", REG_DWORD, std::string("\x08\0\0\0", 4));
     EXPECT_EQ(ErrorOf([] { ReadUsageWindow(); }), "Invalid data type for 'BEGTIME'");
 }
 
@@ -130,9 +92,8 @@ TEST_F(SettingsStore, EmptyEndTimeReadsEmptyAndIsNotAValidTime) {
 TEST_F(SettingsStore, WritesTextAsRegSzWithItsTerminator) {
     const std::string chinese = "\xB9\xDC\xC0\xED";  // 管理 in code page 936
     ASSERT_TRUE(WriteSettings({{"ASTD", "BEGTIME", "07:15:00"}, {"ASTD", "PSW", chinese}}));
-    const auto raw = GetRaw(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME");
-    ASSERT_TRUE(raw);
-    EXPECT_EQ(*raw, std::pair(static_cast<DWORD>(REG_SZ), std::string("07:15:00\0", 9)));
+    EXPECT_EQ(StoredRaw(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME"),
+              std::pair(DWORD{REG_SZ}, std::string("07:15:00\0", 9)));
     EXPECT_EQ(ReadSetting("ASTD", "PSW", ""), chinese);
     EXPECT_EQ(InMs(ReadUsageWindow().start), 7 * 3600000LL + 15 * 60000);
 }
@@ -154,7 +115,7 @@ TEST_F(SettingsStore, BatchStopsAtTheFirstFailedWriteAndKeepsEarlierOnes) {
         {{"\\ASTD", "PSW", "x"}, "Failed to create key \\ASTD"},
     };
     for (const auto& [record, message] : refused) {
-        Clean();
+        ClearProgramRegistry();
         EXPECT_FALSE(WriteSettings({{"ASTD", "BEGTIME", "07:00:00"}, record, {"ASTD", "ENDTIME", "22:00:00"}}));
         EXPECT_EQ(ReadSetting("ASTD", "BEGTIME", "absent"), "07:00:00");
         EXPECT_EQ(ReadSetting("ASTD", "ENDTIME", "absent"), "absent");
@@ -163,35 +124,29 @@ TEST_F(SettingsStore, BatchStopsAtTheFirstFailedWriteAndKeepsEarlierOnes) {
 }
 
 TEST_F(SettingsStore, EveryAccessLeavesTheUserShutdownKeyInPlaceAndEmpty) {
-    const auto count = [] { return EntryCount(HKEY_CURRENT_USER, "software\\shutdown"); };
-    ASSERT_EQ(count(), std::nullopt);
+    ASSERT_EQ(KeptUserKey(), std::nullopt);
     ReadSetting("ASTD", "BEGTIME", "");
-    EXPECT_EQ(count(), 0u);
+    EXPECT_EQ(KeptUserKey(), KeyContents{});
 
     RegDeleteKeyA(HKEY_CURRENT_USER, "software\\shutdown");
     ASSERT_TRUE(WriteSettings({{"ASTD", "BEGTIME", "07:00:00"}}));
-    EXPECT_EQ(count(), 0u);
+    EXPECT_EQ(KeptUserKey(), KeyContents{});
 
     RegDeleteKeyA(HKEY_CURRENT_USER, "software\\shutdown");
     ReadSetting("ASTD", "BEGTIME", "");  // with the section present
-    EXPECT_EQ(count(), 0u);
+    EXPECT_EQ(KeptUserKey(), KeyContents{});
 }
 
 TEST_F(SettingsStore, AutoStartEntryIsThisProgramsFullPath) {
     char path[MAX_PATH * 2];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     ASSERT_GT(length, 0u);
-    {
-        // A stale entry is replaced.
-        RegKey run;
-        ASSERT_EQ(run.Create(HKEY_LOCAL_MACHINE, kAutoStartKey, KEY_ALL_ACCESS), ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExA(run.get(), kAutoStartValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\old.exe"), 11),
-                  ERROR_SUCCESS);
-    }
+    // A stale entry is replaced.
+    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue, REG_SZ, "C:\\old.exe", 11),
+              ERROR_SUCCESS);
     RegisterAutoStart();
-    const auto raw = GetRaw(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue);
-    ASSERT_TRUE(raw);
-    EXPECT_EQ(*raw, std::pair(static_cast<DWORD>(REG_SZ), std::string(path, length + 1)));
+    EXPECT_EQ(StoredRaw(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue),
+              std::pair(DWORD{REG_SZ}, std::string(path, length + 1)));
 }
 
 // The user locale of the prefix, changed through the regional settings and put back.
@@ -243,17 +198,6 @@ TEST_F(LocaleTimeText, FollowsTheLocaleItWasLastRefreshedFrom) {
 
 TEST(Privilege, UnknownNameIsRefused) { EXPECT_FALSE(EnablePrivilege("SeNoSuchPrivilege", true)); }
 
-bool ShutdownPrivilegeEnabled() {
-    HANDLE token = nullptr;
-    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-    PRIVILEGE_SET set{1, PRIVILEGE_SET_ALL_NECESSARY, {}};
-    EXPECT_TRUE(LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &set.Privilege[0].Luid));
-    BOOL enabled = FALSE;
-    EXPECT_TRUE(PrivilegeCheck(token, &set, &enabled));
-    CloseHandle(token);
-    return enabled != FALSE;
-}
-
 TEST(Privilege, ShutdownPrivilegeGoesOnAndOff) {
     EXPECT_TRUE(EnablePrivilege("SeShutdownPrivilege", true));
     EXPECT_TRUE(ShutdownPrivilegeEnabled());
@@ -261,57 +205,18 @@ TEST(Privilege, ShutdownPrivilegeGoesOnAndOff) {
     EXPECT_FALSE(ShutdownPrivilegeEnabled());
 }
 
-// Stands in for InitiateSystemShutdownA and notes what it was asked.
-struct ShutdownRequest {
-    std::string computer, message;
-    DWORD timeout = 0;
-    BOOL force = FALSE, reboot = FALSE;
-    bool privilegeHeld = false;
-    int calls = 0;
-};
-ShutdownRequest lastRequest;
-BOOL answer = TRUE;
-
-BOOL WINAPI RecordShutdown(LPSTR computer, LPSTR message, DWORD timeout, BOOL force, BOOL reboot) {
-    lastRequest = {computer, message, timeout, force, reboot, ShutdownPrivilegeEnabled(), lastRequest.calls + 1};
-    return answer;
-}
-
-BOOL WINAPI RefuseExitWindows(UINT, DWORD) {
-    ADD_FAILURE() << "ExitWindowsEx called";
-    return FALSE;
-}
-
-class Shutdown : public ::testing::Test {
-protected:
-    void SetUp() override {
-        saved_ = shutdownCalls;
-        shutdownCalls = {&RefuseExitWindows, &RecordShutdown};
-        lastRequest = {};
-    }
-    void TearDown() override { shutdownCalls = saved_; }
-
-private:
-    ShutdownCalls saved_;
-};
-
-TEST_F(Shutdown, TimedShutdownIsAskedWithThePrivilegeOn) {
+TEST(Shutdown, TimedShutdownIsAskedWithThePrivilegeOn) {
+    const ShutdownRecorder recorder;
     EnablePrivilege("SeShutdownPrivilege", false);
     const std::string message = "\xCF\xB5\xCD\xB3\xBD\xAB\xD2\xAA\xB9\xD8\xBB\xFA\xA3\xA1";  // 系统将要关机！
-    answer = TRUE;
     EXPECT_TRUE(InitiateLocalShutdown("PC-7", message.c_str(), 5, true, false));
-    EXPECT_EQ(lastRequest.calls, 1);
-    EXPECT_EQ(lastRequest.computer, "PC-7");
-    EXPECT_EQ(lastRequest.message, message);
-    EXPECT_EQ(lastRequest.timeout, 5u);
-    EXPECT_TRUE(lastRequest.force);
-    EXPECT_FALSE(lastRequest.reboot);
-    EXPECT_TRUE(lastRequest.privilegeHeld);
-
-    answer = FALSE;
+    EXPECT_TRUE(ShutdownRecorder::privilegeHeld);
+    ShutdownRecorder::shutdownResult = FALSE;
     EXPECT_FALSE(InitiateLocalShutdown("PC-7", "", 30, false, true));
-    EXPECT_TRUE(lastRequest.reboot);
+    // And never the power-off request.
+    EXPECT_EQ(ShutdownRecorder::calls, (std::vector<std::string>{"InitiateSystemShutdown PC-7 " + message + " 5 1 0",
+                                                                 "InitiateSystemShutdown PC-7  30 0 1"}));
 }
 
 }  // namespace
-}  // namespace pwg
+}  // namespace pwg::test

@@ -10,15 +10,14 @@
 #include <utility>
 
 #include "app/Unit1.h"
-#include "core/Scramble.h"
 #include "dialogs/U1_psw.h"
 #include "dialogs/U2_psw.h"
 #include "dialogs/U3_psw.h"
 #include "tests/e2e/Program.h"
-#include "tests/e2e/Registry.h"
+#include "tests/support/Registry.h"
 #include "tray/TrayIcon.h"
 
-namespace pwg::e2e {
+namespace pwg::test {
 namespace {
 
 // The program's one tray icon has the first identifier.
@@ -26,16 +25,6 @@ constexpr WPARAM kTrayIconId = 1;
 constexpr char kPasswordPrompt[] = "管理员密码";
 constexpr char kUnlockDialog[] = "管理员解锁";
 constexpr char kChangeDialog[] = "管理员密码修改";
-
-constexpr char kAbsent[] = "<absent>";
-
-std::string Stored(const char* name) { return StoredSetting(name).value_or(kAbsent); }
-
-// The stored password, unscrambled.
-std::string StoredPassword() {
-    const auto scrambled = StoredSetting("PSW");
-    return scrambled ? Unscramble(*scrambled, kPasswordKey) : kAbsent;
-}
 
 std::string TimeText(int hour, int minute, int second) {
     char text[16];
@@ -54,8 +43,6 @@ std::pair<std::string, std::string> WindowAwayFromNow() {
 
 int Number(const std::optional<std::string>& text) { return text ? std::atoi(text->c_str()) : -1; }
 
-bool Shown(HWND window) { return IsWindowVisible(window) != FALSE; }
-
 // The tray icon reports a left double-click, as the shell would.
 void DoubleClickTrayIcon(const Program& program) {
     PostMessageA(program.TrayHandlerWindow(), TrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
@@ -65,18 +52,11 @@ void DoubleClickTrayIcon(const Program& program) {
 testing::AssertionResult AnswerPrompt(const Program& program, std::string_view password) {
     HWND prompt = program.WaitForVisibleForm(kPasswordPrompt, 3000);
     if (!prompt) return testing::AssertionFailure() << "no password prompt";
-    SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), password);
-    Click(GetDlgItem(prompt, Tf1_psw::kBitBtn1));
+    TypePassword<Tf1_psw>(prompt, password);
     if (!WaitUntil([&] { return !Shown(prompt); }, 3000))
         return testing::AssertionFailure() << "the prompt stayed, showing \""
                                            << Text(GetDlgItem(prompt, Tf1_psw::kLabelFX2)).value_or("") << "\"";
     return testing::AssertionSuccess();
-}
-
-// Types the password into the unlock dialog and confirms it.
-void TypeUnlockPassword(HWND dialog, std::string_view password) {
-    SetText(GetDlgItem(dialog, Tf3_psw::kEdit1), password);
-    Click(GetDlgItem(dialog, Tf3_psw::kBitBtn1));
 }
 
 // The seconds left on the unlock dialog, once they have moved down from what they read now.
@@ -105,10 +85,7 @@ testing::AssertionResult ChangePassword(const Program& program, std::string_view
     Command(program.ApplicationWindow(), TMainForm::kCmdN7);
     HWND change = program.WaitForVisibleForm(kChangeDialog, 3000);
     if (!change) return testing::AssertionFailure() << "no password change dialog";
-    SetText(GetDlgItem(change, TF2_psw::kEdit1), old);
-    SetText(GetDlgItem(change, TF2_psw::kEdit2), next);
-    SetText(GetDlgItem(change, TF2_psw::kEdit3), next);
-    Click(GetDlgItem(change, TF2_psw::kBitBtn1));
+    TypePasswordChange<TF2_psw>(change, old, next, next);
     if (!WaitUntil([&] { return !Shown(change); }, 3000)) return testing::AssertionFailure() << "the dialog stayed";
     return testing::AssertionSuccess();
 }
@@ -137,17 +114,14 @@ TEST_F(EndToEnd, FreshStartGoesToTheTrayAndTheEndOfTheSessionSavesTheDefaults) {
     ASSERT_TRUE(main) << "no main window reading \"系统已解锁\"";
     for (const WindowInfo& w : program.Windows()) EXPECT_FALSE(w.visible) << w.className << " is visible";
     EXPECT_EQ(AutoStartEntry().value_or(kAbsent), Program::Path());
-    const auto kept = KeptUserKey();
-    ASSERT_TRUE(kept) << "no HKEY_CURRENT_USER\\software\\shutdown";
-    EXPECT_EQ(kept->subkeys, 0u);
-    EXPECT_EQ(kept->values, 0u);
+    EXPECT_EQ(KeptUserKey(), KeyContents{}) << "HKEY_CURRENT_USER\\software\\shutdown, there and empty";
     // Nothing is stored before the program ends.
-    EXPECT_EQ(Stored("BEGTIME"), kAbsent);
+    EXPECT_EQ(StoredSetting("BEGTIME"), kAbsent);
 
     EndSession();
     ASSERT_EQ(program.WaitForExit(10000), 0u);
-    EXPECT_EQ(Stored("BEGTIME"), "08:00:00");
-    EXPECT_EQ(Stored("ENDTIME"), "21:30:00");
+    EXPECT_EQ(StoredSetting("BEGTIME"), "08:00:00");
+    EXPECT_EQ(StoredSetting("ENDTIME"), "21:30:00");
     EXPECT_EQ(StoredPassword(), "739105");
 }
 
@@ -239,7 +213,7 @@ TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
     EXPECT_GE(first, 58);
     EXPECT_EQ(NextSecondsLeft(unlock), first - 1);
     // What is stored now must come from the exit at power-off.
-    RemoveSettings();
+    ClearStoredSettings();
 
     // Nobody types: the count runs down to 0, and the next tick powers off.
     int previous = first, lowest = first;
@@ -260,8 +234,8 @@ TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
     // The power-off request ends the Wine session, which closes the program;
     // this program, without windows, lives on.
     ASSERT_EQ(program.WaitForExit(15000), 0u);
-    EXPECT_EQ(Stored("BEGTIME"), "23:00:00");
-    EXPECT_EQ(Stored("ENDTIME"), "11:00:00");
+    EXPECT_EQ(StoredSetting("BEGTIME"), "23:00:00");
+    EXPECT_EQ(StoredSetting("ENDTIME"), "11:00:00");
     EXPECT_EQ(StoredPassword(), "739105");
 }
 
@@ -277,25 +251,25 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     // window: written again, locked, and outside it.
     DoubleClickTrayIcon(program);
     ASSERT_TRUE(WaitUntil([&] { return Shown(main); }, 3000));
-    RemoveSettings();
-    Click(GetDlgItem(main, TMainForm::kBitBtn1));
+    ClearStoredSettings();
+    Press(GetDlgItem(main, TMainForm::kBitBtn1));
     ASSERT_TRUE(AnswerPrompt(program, "739105"));
     EXPECT_TRUE(WaitUntil([&] { return !Shown(main); }, 2000)) << "the main window did not go to the tray";
-    EXPECT_EQ(Stored("BEGTIME"), begin);
-    EXPECT_EQ(Stored("ENDTIME"), end);
+    EXPECT_EQ(StoredSetting("BEGTIME"), begin);
+    EXPECT_EQ(StoredSetting("ENDTIME"), end);
     HWND unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
     ASSERT_TRUE(unlock) << "no unlock dialog";
     EXPECT_EQ(Text(main), ToAnsi("系统已锁定"));
 
     // A wrong password: the dialog says so and the count goes on.
-    TypeUnlockPassword(unlock, "000000");
+    TypePassword<Tf3_psw>(unlock, "000000");
     EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(unlock, Tf3_psw::kLabelFX2)) == ToAnsi("密码错误！"); }, 2000));
     const int left = NextSecondsLeft(unlock);
     EXPECT_LT(NextSecondsLeft(unlock), left);
     EXPECT_TRUE(Shown(unlock));
 
     // The right one lifts the lock.
-    TypeUnlockPassword(unlock, "739105");
+    TypePassword<Tf3_psw>(unlock, "739105");
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000));
     EXPECT_TRUE(WaitUntil([&] { return Text(main) == ToAnsi("系统已解锁"); }, 2500));
 
@@ -305,7 +279,7 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
     ASSERT_TRUE(unlock) << "no unlock dialog after relocking";
     EXPECT_GE(Number(Text(GetDlgItem(unlock, Tf3_psw::kLabelFX3))), 58);
-    TypeUnlockPassword(unlock, "739105");
+    TypePassword<Tf3_psw>(unlock, "739105");
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000));
     EXPECT_TRUE(WaitUntil([&] { return Text(main) == ToAnsi("系统已解锁"); }, 2500));
 
@@ -313,22 +287,20 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     ASSERT_TRUE(ChangePassword(program, "739105", "n3w"));
     EXPECT_EQ(StoredPassword(), "n3w");
     // What is stored now must come from the exit.
-    RemoveSettings();
+    ClearStoredSettings();
 
     // Exit from the tray menu: the old password no longer opens it.
     Command(program.ApplicationWindow(), TMainForm::kCmdN8);
     HWND prompt = program.WaitForVisibleForm(kPasswordPrompt, 3000);
     ASSERT_TRUE(prompt);
-    SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), "739105");
-    Click(GetDlgItem(prompt, Tf1_psw::kBitBtn1));
+    TypePassword<Tf1_psw>(prompt, "739105");
     EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(prompt, Tf1_psw::kLabelFX2)) == ToAnsi("密码错误！"); }, 2000));
     EXPECT_TRUE(Shown(prompt));
     EXPECT_TRUE(program.Running());
-    SetText(GetDlgItem(prompt, Tf1_psw::kEdit1), "n3w");
-    Click(GetDlgItem(prompt, Tf1_psw::kBitBtn1));
+    TypePassword<Tf1_psw>(prompt, "n3w");
     ASSERT_EQ(program.WaitForExit(10000), 0u);
-    EXPECT_EQ(Stored("BEGTIME"), begin);
-    EXPECT_EQ(Stored("ENDTIME"), end);
+    EXPECT_EQ(StoredSetting("BEGTIME"), begin);
+    EXPECT_EQ(StoredSetting("ENDTIME"), end);
     EXPECT_EQ(StoredPassword(), "n3w");
 }
 
@@ -347,7 +319,7 @@ TEST_F(EndToEnd, TwoInstancesKeepEachOthersChangesAndADeletedValueComesBack) {
     // The second confirms its window, the first changes the password.
     DoubleClickTrayIcon(second);
     ASSERT_TRUE(WaitUntil([&] { return Shown(main); }, 3000));
-    Click(GetDlgItem(main, TMainForm::kBitBtn1));
+    Press(GetDlgItem(main, TMainForm::kBitBtn1));
     ASSERT_TRUE(AnswerPrompt(second, "739105"));
     ASSERT_TRUE(WaitUntil([&] { return !Shown(main); }, 2000));
     ASSERT_TRUE(ChangePassword(first, "739105", "n3w"));
@@ -359,9 +331,9 @@ TEST_F(EndToEnd, TwoInstancesKeepEachOthersChangesAndADeletedValueComesBack) {
     EndSession();
     ASSERT_EQ(first.WaitForExit(10000), 0u);
     ASSERT_EQ(second.WaitForExit(10000), 0u);
-    EXPECT_EQ(Stored("BEGTIME"), "00:00:00");
+    EXPECT_EQ(StoredSetting("BEGTIME"), "00:00:00");
     EXPECT_EQ(StoredPassword(), "n3w");
-    EXPECT_EQ(Stored("ENDTIME"), "23:59:59");
+    EXPECT_EQ(StoredSetting("ENDTIME"), "23:59:59");
 }
 
 TEST_F(EndToEnd, AQuitFromOutsideOnlyHidesToTheTrayAndAnUnaskedEndOfTheSessionSaves) {
@@ -378,10 +350,10 @@ TEST_F(EndToEnd, AQuitFromOutsideOnlyHidesToTheTrayAndAnUnaskedEndOfTheSessionSa
     // The end of the session, told without the query first.
     PostMessageA(program.ApplicationWindow(), WM_ENDSESSION, TRUE, 0);
     ASSERT_EQ(program.WaitForExit(10000), 0u);
-    EXPECT_EQ(Stored("BEGTIME"), "08:00:00");
-    EXPECT_EQ(Stored("ENDTIME"), "21:30:00");
+    EXPECT_EQ(StoredSetting("BEGTIME"), "08:00:00");
+    EXPECT_EQ(StoredSetting("ENDTIME"), "21:30:00");
     EXPECT_EQ(StoredPassword(), "739105");
 }
 
 }  // namespace
-}  // namespace pwg::e2e
+}  // namespace pwg::test

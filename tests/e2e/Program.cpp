@@ -6,17 +6,12 @@
 
 #include "app/framework/Ansi.h"
 
-namespace pwg::e2e {
+namespace pwg::test {
 namespace {
-
-// How long a window of the program may take to answer one message; its UI
-// thread may be inside a network time fetch for up to a second.
-constexpr UINT kAnswerMs = 3000;
-constexpr DWORD kPollMs = 50;
 
 BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
     reinterpret_cast<std::vector<WindowInfo>*>(param)->push_back(
-        {window, ClassName(window), IsWindowVisible(window) != FALSE});
+        {window, ClassName(window), Shown(window)});
     return TRUE;
 }
 
@@ -26,40 +21,6 @@ BOOL CALLBACK CollectTrayIcon(HWND window, LPARAM param) {
 }
 
 }  // namespace
-
-std::string ClassName(HWND window) {
-    char name[128] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount64() >= end) return false;
-        Sleep(kPollMs);
-    }
-}
-
-std::optional<std::string> Text(HWND window) {
-    char buffer[1024] = {};
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_NORMAL,
-                             kAnswerMs, &copied))
-        return std::nullopt;
-    return std::string(buffer, copied);
-}
-
-bool SetText(HWND control, std::string_view ansiText) {
-    const std::string text(ansiText);
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
-                               kAnswerMs, &result) &&
-           result;
-}
-
-void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 
 void Command(HWND window, UINT id) { PostMessageA(window, WM_COMMAND, id, 0); }
 
@@ -86,37 +47,36 @@ Program::Program() {
     if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &info))
         throw std::runtime_error("cannot start " + path + ": error " + std::to_string(GetLastError()));
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
+    const Handle thread(info.hThread);
+    process_.reset(info.hProcess);
     id_ = info.dwProcessId;
 }
 
 Program::Program(DWORD runningProcessId) : id_(runningProcessId) {
-    process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id_);
+    process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id_));
     if (!process_) throw std::runtime_error("cannot open process " + std::to_string(id_));
 }
 
 Program::~Program() {
     if (Running()) {
-        TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, 10000);
+        TerminateProcess(process_.get(), 99);
+        WaitForSingleObject(process_.get(), 10000);
     }
-    CloseHandle(process_);
 }
 
 std::string Program::ImagePath() const {
     char path[MAX_PATH] = {};
     DWORD size = MAX_PATH;
-    if (!QueryFullProcessImageNameA(process_, 0, path, &size)) return {};
+    if (!QueryFullProcessImageNameA(process_.get(), 0, path, &size)) return {};
     return std::string(path, size);
 }
 
-bool Program::Running() const { return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+bool Program::Running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
 std::optional<DWORD> Program::WaitForExit(DWORD timeoutMs) {
-    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+    if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
     DWORD code = 0;
-    GetExitCodeProcess(process_, &code);
+    GetExitCodeProcess(process_.get(), &code);
     return code;
 }
 
@@ -178,9 +138,8 @@ void RunWineboot(std::string commandLine) {
     PROCESS_INFORMATION info{};
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         throw std::runtime_error("cannot start wineboot: error " + std::to_string(GetLastError()));
-    WaitForSingleObject(info.hProcess, 30000);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    const Handle thread(info.hThread), process(info.hProcess);
+    WaitForSingleObject(process.get(), 30000);
 }
 
 }  // namespace
@@ -219,4 +178,4 @@ std::set<HWND> ShellBalloons() {
     return balloons;
 }
 
-}  // namespace pwg::e2e
+}  // namespace pwg::test

@@ -5,7 +5,6 @@
 // window of its own, so an end of the Wine session ends only pw_gate.
 #include <windows.h>
 
-#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,22 +12,14 @@
 #include <vector>
 
 #include "app/framework/Ansi.h"
+#include "common/Handles.h"
+#include "tests/support/Controls.h"
+#include "tests/support/Wait.h"
 
-namespace pwg::e2e {
+namespace pwg::test {
 
-// Polls every 50 ms until the condition holds or timeoutMs has passed; true when it held.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
-
-// Text of a window or control of another process (WM_GETTEXT); nullopt when it does not answer.
-std::optional<std::string> Text(HWND window);
-// Replaces a control's text (WM_SETTEXT).
-bool SetText(HWND control, std::string_view ansiText);
-// A click on a button, posted as a user's click would arrive.
-void Click(HWND button);
 // A menu item's command, posted to the window whose menu holds it.
 void Command(HWND window, UINT id);
-
-std::string ClassName(HWND window);
 
 struct WindowInfo {
     HWND handle;
@@ -75,7 +66,7 @@ public:
     HWND WaitUntilRunning();
 
 private:
-    HANDLE process_ = nullptr;
+    Handle process_;
     DWORD id_ = 0;
 };
 
@@ -96,4 +87,4 @@ std::set<HWND> ShellTrayIcons();
 // The balloon notices the shell shows over its tray icons now.
 std::set<HWND> ShellBalloons();
 
-}  // namespace pwg::e2e
+}  // namespace pwg::test

@@ -16,6 +16,8 @@
 #include "dialogs/U3_psw.h"
 #include "enforcement/u0_shutThread.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/Controls.h"
+#include "tests/support/Table.h"
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {
@@ -33,11 +35,7 @@ protected:
         state.trustedTime = Hours(22);  // outside
     }
 
-    static std::string Label(HWND control) {
-        char text[256] = {};
-        GetWindowTextA(control, text, sizeof text);
-        return text;
-    }
+    static std::string Label(HWND control) { return Text(control).value_or("<no answer>"); }
     // The open unlock dialog; a step that needs one fails the test without it.
     static Tf3_psw& Unlock() {
         if (!State().unlockDialog) throw std::runtime_error("no unlock dialog is open");
@@ -46,11 +44,7 @@ protected:
     void PostTicks(int n) {
         for (int i = 0; i < n; ++i) Post(EnforcementTick);
     }
-    // Types into the dialog's entry and presses its button.
-    static void TypeAndConfirm(const std::string& ansi) {
-        SetWindowTextA(Unlock().sEdit1, ansi.c_str());
-        SendMessageA(Unlock().sBitBtn1, BM_CLICK, 0, 0);
-    }
+    static void TypeAndConfirm(const std::string& ansi) { TypePassword<Tf3_psw>(Unlock().Handle(), ansi); }
     std::string Caption() const { return main_->Caption(); }
 };
 
@@ -142,7 +136,7 @@ TEST_F(TickTest, WrongPasswordAtThirtySecondsLeftKeepsCounting) {
 TEST_F(TickTest, EnterInTheEntryConfirmsLikeTheButton) {
     State().password = "pw";
     Post([] {
-        SetWindowTextA(Unlock().sEdit1, "pw");
+        Type(Unlock().sEdit1, "pw");
         PostMessageA(Unlock().sEdit1, WM_KEYDOWN, VK_RETURN, 1);
     });
     EnforcementTick();
@@ -182,32 +176,35 @@ TEST_F(TickTest, SnapshotMovedIntoTheWindowClosesTheDialog) {
     EXPECT_TRUE(State().locked);
 }
 
-TEST_F(TickTest, RefusedPowerOffIsReportedAndNothingElseIsAsked) {
-    struct Case { DWORD error; std::string message; };
-    // The system's text for code 5 varies with the language; its start does not.
-    for (const Case& c : {Case{5, "System Error.  Code: 5.\r\n"}, Case{0, "A call to an OS function failed."}}) {
-        ResetState();
-        AppState& state = State();
-        state.locked = true;
-        state.windowStart = Hours(8);
-        state.windowEnd = Hours(21.5);
-        state.trustedTime = Hours(22);
-        state.countdown = 60;
-        ShutdownRecorder::calls.clear();
-        ShutdownRecorder::exitResult = FALSE;
-        ShutdownRecorder::exitError = c.error;
-        WhenMessageBox report;
-        PostAsHandler(EnforcementTick);  // through a window procedure, as the timer's tick arrives
-        EnforcementTick();
-        Pump();
-        const std::string text = report.Text();
-        EXPECT_EQ(text.substr(0, c.message.size()), c.message);
-        EXPECT_EQ(text.back(), '.');
-        EXPECT_EQ(ShutdownRecorder::calls, std::vector<std::string>{"ExitWindowsEx 8"});
-        EXPECT_TRUE(state.shutdownLatch);
-        EXPECT_EQ(Caption(), ToAnsi("系统已锁定"));
-    }
+struct RefusalRow {
+    const char* name;
+    DWORD error;
+    std::string message;
+};
+// The system's text for code 5 varies with the language; its start does not.
+const RefusalRow kRefusals[] = {{"AccessDenied", 5, "System Error.  Code: 5.\r\n"},
+                                {"NoErrorCode", 0, "A call to an OS function failed."}};
+
+class RefusedPowerOff : public TickTest, public ::testing::WithParamInterface<RefusalRow> {};
+
+TEST_P(RefusedPowerOff, IsReportedAndNothingElseIsAsked) {
+    const RefusalRow& row = GetParam();
+    State().countdown = 60;
+    ShutdownRecorder::exitResult = FALSE;
+    ShutdownRecorder::exitError = row.error;
+    WhenMessageBox report;
+    PostAsHandler(EnforcementTick);  // through a window procedure, as the timer's tick arrives
+    EnforcementTick();
+    Pump();
+    const std::string text = report.Text();
+    EXPECT_EQ(text.substr(0, row.message.size()), row.message);
+    EXPECT_EQ(text.back(), '.');
+    EXPECT_EQ(ShutdownRecorder::calls, std::vector<std::string>{"ExitWindowsEx 8"});
+    EXPECT_TRUE(State().shutdownLatch);
+    EXPECT_EQ(Caption(), ToAnsi("系统已锁定"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Refusals, RefusedPowerOff, ::testing::ValuesIn(kRefusals), RowName);
 
 // A tick that moves the snapshot inside the window closes the unlock dialog
 // while a command's dialog is open too: over it (opened from the tray) or
@@ -230,15 +227,9 @@ TEST_P(NestedDialogTest, UnlockDialogClosedByATickGoesAndEverythingRunsOn) {
     WhenTrue unlockAfterwards("the unlock dialog hidden", [&] { return unlockWindow && !IsWindowVisible(unlockWindow); },
                               [] { State().locked = false; });
     WhenTrue answer("the ticks going on", [&] { return Caption() == ToAnsi("系统已解锁") && open(FindForm<TF2_psw>()); },
-                    [] {
-                        TF2_psw& change = *FindForm<TF2_psw>();
-                        SetWindowTextA(change.sEdit1, "pw");
-                        SetWindowTextA(change.sEdit2, "n3w");
-                        SetWindowTextA(change.sEdit3, "n3w");
-                        SendMessageA(change.sBitBtn1, BM_CLICK, 0, 0);
-                    });
+                    [] { TypePasswordChange<TF2_psw>(FindForm<TF2_psw>()->Handle(), "pw", "n3w", "n3w"); });
     if (!commandOver) main_->N7Click();  // the first tick comes inside its loop
-    EXPECT_TRUE(PumpUntil([&] { return State().password == "n3w" && !State().unlockDialog; }));
+    EXPECT_TRUE(WaitUntil([&] { return State().password == "n3w" && !State().unlockDialog; }));
     EXPECT_FALSE(IsWindow(unlockWindow)) << "released";
 }
 

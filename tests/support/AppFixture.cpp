@@ -1,8 +1,11 @@
 #include "tests/support/AppFixture.h"
 
 #include "app/framework/Application.h"
+#include "app/framework/Timer.h"
+#include "common/Handles.h"
 #include "core/U0_func.h"
 #include "dialogs/U3_psw.h"
+#include "enforcement/u0_shutThread.h"
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {
@@ -18,7 +21,13 @@ BOOL WINAPI RecordShutdown(LPSTR computer, LPSTR message, DWORD timeout, BOOL fo
     ShutdownRecorder::calls.push_back(std::string("InitiateSystemShutdown ") + computer + " " + message + " " +
                                       std::to_string(timeout) + " " + std::to_string(force) + " " +
                                       std::to_string(reboot));
-    return TRUE;
+    ShutdownRecorder::privilegeHeld = ShutdownPrivilegeEnabled();
+    return ShutdownRecorder::shutdownResult;
+}
+
+UINT_PTR WINAPI RecordTimerRequest(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc) {
+    TimerRequests::intervals.push_back(ms);
+    return TimerRequests::fail ? 0 : ::SetTimer(window, id, ms, proc);
 }
 
 }  // namespace
@@ -28,40 +37,21 @@ void ResetApplication() {
     app.SetTitle(kTestTitle);
     app.ResetTerminated();
     app.SetMainForm(nullptr);
+    app.SetShowMainForm(true);
     if (IsIconic(app.Handle())) ShowWindow(app.Handle(), SW_RESTORE);
     ShowWindow(app.Handle(), SW_HIDE);
 }
 
-void ClearStoredSettings() {
-    RegDeleteTreeA(HKEY_CURRENT_CONFIG, "ASTD");
-    RegDeleteKeyA(HKEY_CURRENT_CONFIG, "ASTD");
-}
-
-std::string StoredSetting(const char* name) {
-    char buffer[512];
-    DWORD size = sizeof buffer;
-    if (RegGetValueA(HKEY_CURRENT_CONFIG, "ASTD", name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
-        return "<absent>";
-    return buffer;
-}
-
-void StoreSetting(const char* name, const std::string& value) {
-    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", name, REG_SZ, value.c_str(),
-                              static_cast<DWORD>(value.size() + 1)),
-              ERROR_SUCCESS)
-        << name;
-    ASSERT_EQ(StoredSetting(name), value) << "read back at once";
-}
-
-void StoreDwordSetting(const char* name, DWORD value) {
-    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_CONFIG, "ASTD", name, REG_DWORD, &value, sizeof value), ERROR_SUCCESS)
-        << name;
+void ResetState() {
+    StopEnforcement();
+    State() = AppState{};
 }
 
 ShutdownRecorder::ShutdownRecorder() {
     calls.clear();
-    exitResult = TRUE;
+    exitResult = shutdownResult = TRUE;
     exitError = 0;
+    privilegeHeld = false;
     shutdownCalls.exitWindowsEx = RecordExitWindows;
     shutdownCalls.initiateSystemShutdown = RecordShutdown;
 }
@@ -71,6 +61,25 @@ ShutdownRecorder::~ShutdownRecorder() {
     shutdownCalls.exitWindowsEx = [](UINT, DWORD) -> BOOL { return FALSE; };
     shutdownCalls.initiateSystemShutdown = [](LPSTR, LPSTR, DWORD, BOOL, BOOL) -> BOOL { return FALSE; };
 }
+
+bool ShutdownPrivilegeEnabled() {
+    HANDLE raw = nullptr;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw));
+    const Handle token(raw);
+    PRIVILEGE_SET set{1, PRIVILEGE_SET_ALL_NECESSARY, {}};
+    EXPECT_TRUE(LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &set.Privilege[0].Luid));
+    BOOL enabled = FALSE;
+    EXPECT_TRUE(PrivilegeCheck(token.get(), &set, &enabled));
+    return enabled != FALSE;
+}
+
+TimerRequests::TimerRequests() {
+    intervals.clear();
+    fail = false;
+    Timer::setTimer = RecordTimerRequest;
+}
+
+TimerRequests::~TimerRequests() { Timer::setTimer = ::SetTimer; }
 
 void AppFixture::SetUp() {
     ResetApplication();

@@ -1,7 +1,8 @@
 #pragma once
 // A main window in a clean registry, its enforcement stopped so that the
-// test drives every tick itself, and the shutdown requests recorded instead
-// of made.
+// test drives every tick itself, and the recorders that stand in for the
+// calls a test must not make or cannot make fail: the shutdown requests and
+// the framework's timer requests.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -10,21 +11,18 @@
 
 #include "app/AppState.h"
 #include "app/Unit1.h"
+#include "tests/support/Registry.h"
 
 namespace pwg::test {
 
 inline constexpr char kTestTitle[] = "pwg tests";
 
 // The application object as a fresh program has it: the test title, no main
-// window, not terminated, its window hidden and not minimised.
+// window (shown when there is one), not terminated, its window hidden and not
+// minimised.
 void ResetApplication();
-
-// Removes what the program keeps in the registry.
-void ClearStoredSettings();
-// Reads a REG_SZ under HKEY_CURRENT_CONFIG\ASTD; "<absent>" when missing.
-std::string StoredSetting(const char* name);
-void StoreSetting(const char* name, const std::string& value);
-void StoreDwordSetting(const char* name, DWORD value);
+// The shared state as when the program loads, the enforcement stopped.
+void ResetState();
 
 // What the shutdown seam was asked, in order: "ExitWindowsEx 8" and
 // "InitiateSystemShutdown <computer> <message> 5 1 0".
@@ -34,6 +32,20 @@ struct ShutdownRecorder {
     static inline std::vector<std::string> calls;
     static inline BOOL exitResult = TRUE;
     static inline DWORD exitError = 0;
+    static inline BOOL shutdownResult = TRUE;
+    // Whether the shutdown privilege was on at the last timed shutdown request.
+    static inline bool privilegeHeld = false;
+};
+
+bool ShutdownPrivilegeEnabled();
+
+// The intervals the framework's timers asked Windows for, in order; with
+// `fail`, Windows refuses them.
+struct TimerRequests {
+    TimerRequests();
+    ~TimerRequests();
+    static inline std::vector<UINT> intervals;
+    static inline bool fail = false;
 };
 
 class AppFixture : public ::testing::Test {

@@ -9,6 +9,7 @@
 
 #include "app/framework/Application.h"
 #include "app/framework/Window.h"
+#include "tests/support/Controls.h"
 
 namespace pwg::test {
 namespace {
@@ -83,18 +84,6 @@ std::vector<HWND> ThreadWindows() {
     return windows;
 }
 
-std::string ClassOf(HWND hwnd) {
-    char name[64] = {};
-    GetClassNameA(hwnd, name, sizeof name);
-    return name;
-}
-
-std::string TextOf(HWND hwnd) {
-    char text[4096] = {};
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
 // Bounds every test of the program: past kTestBoundMs, a message posted from
 // another thread fails it and ends its modal loops (posted messages come even
 // where timers cannot).
@@ -135,21 +124,11 @@ void PostAsHandler(std::function<void()> action) {
 
 void Pump() { Application::Instance().ProcessMessages(); }
 
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() > deadline) return false;
-        Pump();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
-}
-
 void EndModalLoops() {
     for (HWND hwnd : ThreadWindows()) {
         if (auto* form = dynamic_cast<Form*>(Window::FromHandle(hwnd))) {
             if (form->InModalLoop()) form->SetModalResult(kModalCancel);
-        } else if (ClassOf(hwnd) == "#32770" && IsWindowVisible(hwnd)) {
+        } else if (ClassName(hwnd) == "#32770" && IsWindowVisible(hwnd)) {
             PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
         }
     }
@@ -233,16 +212,16 @@ WhenMessageBox::WhenMessageBox(int button, DWORD timeoutMs)
           [] {
               const std::string& title = Application::Instance().Title();
               for (HWND hwnd : ThreadWindows()) {
-                  if (!IsWindowVisible(hwnd) || TextOf(hwnd) != title) continue;
+                  if (!IsWindowVisible(hwnd) || test::Text(hwnd) != title) continue;
                   auto* form = dynamic_cast<Form*>(Window::FromHandle(hwnd));
-                  if ((form && form->InModalLoop()) || (!form && ClassOf(hwnd) == "#32770")) return hwnd;
+                  if ((form && form->InModalLoop()) || (!form && ClassName(hwnd) == "#32770")) return hwnd;
               }
               return HWND{};
           },
           [this, button](HWND box) {
               // ShowMessage shows its text in control 100, a system message box in 0xFFFF.
               HWND text = GetDlgItem(box, Window::FromHandle(box) ? 100 : 0xFFFF);
-              text_ = text ? TextOf(text) : "<no text>";
+              text_ = text ? test::Text(text).value_or("<no answer>") : "<no text>";
               PostMessageA(box, WM_COMMAND, button, 0);
           },
           timeoutMs) {}

@@ -13,11 +13,9 @@
 
 #include "app/framework/Ansi.h"
 #include "app/framework/Form.h"
+#include "tests/support/Wait.h"
 
 namespace pwg::test {
-
-// How long a test waits for anything the code under test is to do at once.
-inline constexpr DWORD kWaitMs = 5000;
 
 // Queues a step of the test behind the messages already waiting. An error
 // raised in it fails the test.
@@ -25,10 +23,8 @@ void Post(std::function<void()> action);
 // Queues a call that runs as one of the program's handlers does (a timer's
 // tick, say): an error raised in it goes to the standard error report.
 void PostAsHandler(std::function<void()> action);
-// Dispatches messages until the queue is empty.
+// Dispatches messages, as the program's own loop does, until the queue is empty.
 void Pump();
-// Dispatches messages until the condition holds or the time (ms) is up.
-bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
 // Ends every modal loop of this thread: forms with cancel, system message
 // boxes as Esc would.
 void EndModalLoops();

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "tests/support/Wait.h"
+
 namespace pwg {
 namespace {
 
@@ -77,12 +79,7 @@ TEST(SimpleTimer, RealTickArrivesThroughTheMessageLoop) {
     int ticks = 0;
     TSimpleTimer timer(10, [&](TSimpleTimer&) { ++ticks; });
     ASSERT_TRUE(timer.Arm());
-    const ULONGLONG deadline = GetTickCount64() + 5000;
-    for (MSG msg; ticks == 0 && GetTickCount64() < deadline;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    }
-    EXPECT_GT(ticks, 0);
+    EXPECT_TRUE(test::WaitUntil([&] { return ticks > 0; }));
 }
 
 TEST(SimpleTimer, FailedSetTimerLeavesTheTimerStopped) {

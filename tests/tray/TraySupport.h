@@ -1,7 +1,7 @@
 #pragma once
-// Shared by the tray tests: a main window that notes what reaches its own
-// procedure, a tray icon that records its shell calls (still making them),
-// and the shell's notifications and timer ticks delivered as Windows would.
+// Shared by the tray tests: a tray icon that records its shell calls (still
+// making them), and the shell's notifications and timer ticks delivered as
+// Windows would, to icons of a test form that stands for the main window.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,28 +10,16 @@
 #include <vector>
 
 #include "app/framework/Application.h"
-#include "app/framework/Form.h"
 #include "common/Handles.h"
+#include "tests/support/AppFixture.h"
+#include "tests/support/Controls.h"
+#include "tests/support/TestForm.h"
 #include "tray/SimpleTimer.h"
 #include "tray/TrayIcon.h"
 
 namespace pwg::test {
 
 using Log = std::vector<std::string>;
-
-class TestForm : public Form {
-public:
-    TestForm() : Form(nullptr, "test", 200, 100, Border::Single) {}
-    std::vector<WPARAM> sysCommands;
-    int nullMessages = 0;
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_SYSCOMMAND) sysCommands.push_back(wParam);
-        if (message == WM_NULL) ++nullMessages;
-        return Form::HandleMessage(message, wParam, lParam);
-    }
-};
 
 struct ShellCall {
     std::string kind;
@@ -108,14 +96,13 @@ inline int IconWidth(HICON icon) {
 class TrayTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app().SetShowMainForm(true);
-        form = new TestForm;
+        ResetApplication();
+        form = new TestForm(Form::Border::Single);
         app().SetMainForm(form);
     }
     void TearDown() override {
         delete form;  // with its tray icons
-        if (IsIconic(app().Handle())) ShowWindow(app().Handle(), SW_RESTORE);
-        ShowWindow(app().Handle(), SW_HIDE);
+        ResetApplication();
     }
     static Application& app() { return Application::Instance(); }
     RecordingTrayIcon& NewTray() { return *new RecordingTrayIcon(form); }

@@ -15,8 +15,6 @@
 namespace pwg::test {
 namespace {
 
-bool Shown(HWND window) { return IsWindowVisible(window) != FALSE; }
-
 using TrayWindowTest = TrayTest;
 
 // The program's start-up: the main window's state is minimised, so the

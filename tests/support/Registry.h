@@ -1,0 +1,69 @@
+#pragma once
+// What the program keeps in the registry of the test prefix: its settings
+// under HKEY_CURRENT_CONFIG\ASTD, its auto-start entry, and the empty key it
+// keeps under HKEY_CURRENT_USER. Texts are ANSI.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace pwg::test {
+
+inline constexpr char kAbsent[] = "<absent>";
+
+// A REG_SZ setting; kAbsent when there is none.
+std::string StoredSetting(const char* name);
+// The stored password, unscrambled; kAbsent when there is none.
+std::string StoredPassword();
+// These fail the test when the registry refuses.
+void StoreSetting(const char* name, const std::string& value);
+void StoreDwordSetting(const char* name, DWORD value);
+// A setting of any type with exactly these bytes, NULs included.
+void StoreRawSetting(const char* name, DWORD type, std::string_view bytes);
+// The type and every byte of a value; nullopt when it is missing.
+std::optional<std::pair<DWORD, std::string>> StoredRaw(HKEY root, const char* path, const char* name);
+void RemoveSetting(const char* name);
+// Removes the settings key with everything in it.
+void ClearStoredSettings();
+
+// The auto-start entry "pw_gate" under HKEY_LOCAL_MACHINE; nullopt when absent.
+std::optional<std::string> AutoStartEntry();
+
+struct KeyContents {
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    bool operator==(const KeyContents&) const = default;
+};
+// Of any key; nullopt when it is missing.
+std::optional<KeyContents> ContentsOf(HKEY root, const char* path);
+// Of HKEY_CURRENT_USER\software\shutdown.
+std::optional<KeyContents> KeptUserKey();
+
+// The settings, the auto-start entry and the kept user key removed, as on a
+// machine where the program never ran.
+void ClearProgramRegistry();
+
+// Saves what the program keeps and clears it; puts the saved state back when
+// it goes.
+class CleanRegistry {
+public:
+    CleanRegistry();
+    ~CleanRegistry();
+    CleanRegistry(const CleanRegistry&) = delete;
+    CleanRegistry& operator=(const CleanRegistry&) = delete;
+
+private:
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    std::optional<std::vector<Value>> settings_;
+    std::optional<Value> autoStart_;
+    bool keptUserKey_ = false;
+};
+
+}  // namespace pwg::test

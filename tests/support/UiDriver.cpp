@@ -106,6 +106,7 @@ class TestBound : public ::testing::EmptyTestEventListener {
 };
 
 const bool g_testBoundInstalled = [] {
+    SetMessagePump(Pump);
     ::testing::UnitTest::GetInstance()->listeners().Append(new TestBound);
     return true;
 }();

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "app/framework/Ansi.h"
 #include "app/framework/Form.h"
@@ -102,7 +103,9 @@ private:
 template <class F>
 F* FindForm(std::string_view utf8Caption) {
     return dynamic_cast<F*>(FindVisibleForm([&](Form& form) {
-        return dynamic_cast<F*>(&form) && (utf8Caption.empty() || form.Caption() == ToAnsi(utf8Caption));
+        if constexpr (!std::is_same_v<F, Form>)
+            if (!dynamic_cast<F*>(&form)) return false;
+        return utf8Caption.empty() || form.Caption() == ToAnsi(utf8Caption);
     }));
 }
 

@@ -12,8 +12,13 @@ inline constexpr DWORD kWaitMs = 5000;
 
 // Checks the condition until it holds or timeoutMs has passed, dispatching
 // this thread's messages in between (a thread without windows just waits);
-// true when it held. It dispatches as a plain message loop does: where the
-// program's own loop must handle a message (a quit, dialog keys), pump it.
+// true when it held.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs);
+
+// What WaitUntil dispatches with: a plain message loop, unless a test program
+// that runs the program's windows puts the program's own loop in its place
+// (which handles a quit and dialog keys as the program does).
+using MessagePump = void (*)();
+void SetMessagePump(MessagePump pump);
 
 }  // namespace pwg::test

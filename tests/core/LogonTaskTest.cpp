@@ -41,10 +41,15 @@ int TaskPriority() {
     return priority;
 }
 
-// Wine cannot count them through the interface; the folder it stores them in, as Windows does.
+// Wine cannot count them through the interface; the folder it stores them in,
+// as Windows does: in the native system folder, which a 32-bit process on
+// 64-bit Windows reaches as Sysnative (its System32 is SysWOW64).
 std::filesystem::path TasksFolder() {
-    wchar_t system[MAX_PATH];
-    return std::filesystem::path(std::wstring(system, GetSystemDirectoryW(system, MAX_PATH))) / L"Tasks";
+    wchar_t windows[MAX_PATH];
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    return std::filesystem::path(std::wstring(windows, GetWindowsDirectoryW(windows, MAX_PATH))) /
+           (wow64 ? L"Sysnative" : L"System32") / L"Tasks";
 }
 int TasksInTheRootFolder() {
     int count = 0;

@@ -25,6 +25,10 @@ BOOL WINAPI RecordShutdown(LPSTR computer, LPSTR message, DWORD timeout, BOOL fo
     return ShutdownRecorder::shutdownResult;
 }
 
+// Never the real ones in a test: they would end the test run's own session.
+BOOL WINAPI RefuseExitWindows(UINT, DWORD) { return FALSE; }
+BOOL WINAPI RefuseShutdown(LPSTR, LPSTR, DWORD, BOOL, BOOL) { return FALSE; }
+
 UINT_PTR WINAPI RecordTimerRequest(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc) {
     TimerRequests::intervals.push_back(ms);
     return TimerRequests::fail ? 0 : ::SetTimer(window, id, ms, proc);
@@ -57,9 +61,8 @@ ShutdownRecorder::ShutdownRecorder() {
 }
 
 ShutdownRecorder::~ShutdownRecorder() {
-    // Never the real ones in a test: they would end the test run's session.
-    shutdownCalls.exitWindowsEx = [](UINT, DWORD) -> BOOL { return FALSE; };
-    shutdownCalls.initiateSystemShutdown = [](LPSTR, LPSTR, DWORD, BOOL, BOOL) -> BOOL { return FALSE; };
+    shutdownCalls.exitWindowsEx = RefuseExitWindows;
+    shutdownCalls.initiateSystemShutdown = RefuseShutdown;
 }
 
 bool ShutdownPrivilegeEnabled() {

@@ -72,15 +72,14 @@ private:
     }
 };
 
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+}
+
 std::vector<HWND> ThreadWindows() {
     std::vector<HWND> windows;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumThreadWindows(GetCurrentThreadId(), CollectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
@@ -90,10 +89,10 @@ std::vector<HWND> ThreadWindows() {
 class TestBound : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
         const HWND driver = DriverWindow::Instance().Handle();
-        CreateTimerQueueTimer(
-            &timer_, nullptr,
-            [](void* window, BOOLEAN) { PostMessageA(static_cast<HWND>(window), kTestStillRunning, 0, 0); },
-            driver, kTestBoundMs, 0, WT_EXECUTEONLYONCE);
+        CreateTimerQueueTimer(&timer_, nullptr, OnBound, driver, kTestBoundMs, 0, WT_EXECUTEONLYONCE);
+    }
+    static void CALLBACK OnBound(void* window, BOOLEAN) {
+        PostMessageA(static_cast<HWND>(window), kTestStillRunning, 0, 0);
     }
     void OnTestEnd(const ::testing::TestInfo&) override {
         if (timer_) DeleteTimerQueueTimer(nullptr, std::exchange(timer_, nullptr), INVALID_HANDLE_VALUE);

@@ -82,9 +82,11 @@ TEST(SimpleTimer, RealTickArrivesThroughTheMessageLoop) {
     EXPECT_TRUE(test::WaitUntil([&] { return ticks > 0; }));
 }
 
+UINT_PTR WINAPI RefuseTimer(HWND, UINT_PTR, UINT, TIMERPROC) { return 0; }
+
 TEST(SimpleTimer, FailedSetTimerLeavesTheTimerStopped) {
     TSimpleTimer timer(50);
-    TSimpleTimer::setTimer = [](HWND, UINT_PTR, UINT, TIMERPROC) -> UINT_PTR { return 0; };
+    TSimpleTimer::setTimer = RefuseTimer;
     const bool armed = timer.Arm();
     TSimpleTimer::setTimer = ::SetTimer;
     EXPECT_FALSE(armed);

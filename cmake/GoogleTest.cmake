@@ -21,6 +21,11 @@ function(pwg_add_gtest name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gtest_main)
+  if(PWG_RELEASE)
+    # What runs beside the tests is what ships: the stripped pw_gate.exe and
+    # GetTime.dll that the release target puts in bin/.
+    add_dependencies(${name} release)
+  endif()
   if(CMAKE_CROSSCOMPILING_EMULATOR)
     math(EXPR limit "${ARG_TIMEOUT} - 5")
     set_target_properties(${name} PROPERTIES

@@ -37,6 +37,11 @@ if(PWG_32BIT)
     COMMENT "Checking the release and zipping it"
     VERBATIM)
   add_custom_target(release ALL DEPENDS ${PWG_ZIP})
+  if(PWG_TESTS)
+    add_test(NAME Release.TheZipHoldsTheFilesTheTestsRan
+      COMMAND ${CMAKE_COMMAND} -DZIP=${PWG_ZIP} -DBIN=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
+              -DWORK=${CMAKE_BINARY_DIR}/zip-check -P ${CMAKE_SOURCE_DIR}/cmake/CheckZip.cmake)
+  endif()
 else()
   add_custom_target(release ALL DEPENDS ${PWG_SHIPPED})
 endif()

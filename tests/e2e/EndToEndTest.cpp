@@ -113,6 +113,11 @@ TEST_F(EndToEnd, FreshStartGoesToTheTrayAndTheEndOfTheSessionSavesTheDefaults) {
     HWND main = program.WaitUntilRunning();
     ASSERT_TRUE(main) << "no main window reading \"系统已解锁\"";
     for (const WindowInfo& w : program.Windows()) EXPECT_FALSE(w.visible) << w.className << " is visible";
+    // The files beside this test: in the release build, those that are zipped.
+    const std::string folder = Program::Path().substr(0, Program::Path().find_last_of('\\') + 1);
+    EXPECT_EQ(lstrcmpiA(program.ImagePath().c_str(), Program::Path().c_str()), 0) << program.ImagePath();
+    EXPECT_EQ(lstrcmpiA(program.ModulePath("GetTime.dll").c_str(), (folder + "GetTime.dll").c_str()), 0)
+        << program.ModulePath("GetTime.dll");
     EXPECT_EQ(AutoStartEntry().value_or(kAbsent), Program::Path());
     EXPECT_EQ(KeptUserKey(), KeyContents{}) << "HKEY_CURRENT_USER\\software\\shutdown, there and empty";
     // Nothing is stored before the program ends.

@@ -1,6 +1,7 @@
 #include "tests/e2e/Program.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <stdexcept>
 
@@ -53,7 +54,8 @@ Program::Program() {
 }
 
 Program::Program(DWORD runningProcessId) : id_(runningProcessId) {
-    process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id_));
+    process_.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                               id_));
     if (!process_) throw std::runtime_error("cannot open process " + std::to_string(id_));
 }
 
@@ -69,6 +71,19 @@ std::string Program::ImagePath() const {
     DWORD size = MAX_PATH;
     if (!QueryFullProcessImageNameA(process_.get(), 0, path, &size)) return {};
     return std::string(path, size);
+}
+
+std::string Program::ModulePath(const char* moduleName) const {
+    HMODULE modules[256];
+    DWORD bytes = 0;
+    if (!EnumProcessModules(process_.get(), modules, sizeof modules, &bytes)) return {};
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 256; ++i) {
+        char path[MAX_PATH] = {};
+        const DWORD n = GetModuleFileNameExA(process_.get(), modules[i], path, MAX_PATH);
+        const std::string file(path, n);
+        if (lstrcmpiA(file.substr(file.find_last_of('\\') + 1).c_str(), moduleName) == 0) return file;
+    }
+    return {};
 }
 
 bool Program::Running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }

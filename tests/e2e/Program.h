@@ -47,6 +47,8 @@ public:
     DWORD Id() const { return id_; }
     // The file the process runs, as Windows reports it.
     std::string ImagePath() const;
+    // The file of a module the process has loaded; empty when it has none of that name.
+    std::string ModulePath(const char* moduleName) const;
     bool Running() const;
     // Waits for the process to end; its exit code, or nullopt when it runs on.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs);

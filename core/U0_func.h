@@ -13,7 +13,8 @@
 
 namespace pwg {
 
-// Settings live under HKEY_CURRENT_CONFIG\ASTD as REG_SZ text.
+// Settings live under HKEY_CURRENT_CONFIG\ASTD as REG_SZ text (one key for
+// 32-bit and 64-bit programs alike: that hive is not redirected).
 inline constexpr std::string_view kSettingsSection = "ASTD";
 inline constexpr std::string_view kPasswordValue = "PSW";
 inline constexpr std::string_view kBeginTimeValue = "BEGTIME";
@@ -21,11 +22,18 @@ inline constexpr std::string_view kEndTimeValue = "ENDTIME";
 inline constexpr std::string_view kDefaultBeginTime = "08:00:00";
 inline constexpr std::string_view kDefaultEndTime = "21:30:00";
 
-// The program's entry among those Windows starts at log-on (HKEY_LOCAL_MACHINE).
+// The program's entry among those Windows starts at log-on (HKEY_LOCAL_MACHINE),
+// in the 32-bit registry view: on 64-bit Windows that is
+// SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Run, where the 32-bit
+// program has always kept it, and Windows starts the entries of both views.
+// Named rather than inherited, so that every build, the 64-bit one too, keeps
+// one entry in one place: two would start two instances.
 inline constexpr char kAutoStartKey[] = "SOFTWARE\\Microsoft\\windows\\CurrentVersion\\Run";
 inline constexpr char kAutoStartValue[] = "pw_gate";
+inline constexpr REGSAM kAutoStartView = KEY_WOW64_32KEY;
 // Opened (and so kept in existence) under HKEY_CURRENT_USER by every settings
-// access; never holds anything.
+// access; never holds anything. HKEY_CURRENT_USER\Software is one key for
+// both views.
 inline constexpr char kKeptUserKey[] = "software\\shutdown";
 
 // One value to store: section key, value name, value text.

@@ -12,15 +12,24 @@
 #include <string>
 
 #include "core/U0_func.h"
+#include "tests/support/Registry.h"
 
 namespace pwg {
 namespace {
 
+using test::PutValue;
+using test::RemoveValue;
+using test::StoredRaw;
+
+// The system's policy, in the 64-bit view where Windows and its tools keep it.
 constexpr char kPolicies[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+constexpr REGSAM kPolicyView = KEY_WOW64_64KEY;
 
 void SetUac(DWORD on) {
-    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA", REG_DWORD, &on, sizeof on), ERROR_SUCCESS);
+    PutValue(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA", REG_DWORD,
+             std::string_view(reinterpret_cast<const char*>(&on), sizeof on), kPolicyView);
 }
+void ForgetUac() { RemoveValue(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA", kPolicyView); }
 
 // The settings of the registered task; none without a task.
 ComPtr<ITaskSettings> TaskSettings() {
@@ -72,10 +81,9 @@ private:
 class LogonTask : public ::testing::Test {
 protected:
     void SetUp() override {
-        DWORD value = 0, size = sizeof value;
-        if (RegGetValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA", RRF_RT_REG_DWORD, nullptr, &value, &size) ==
-            ERROR_SUCCESS)
-            uacBefore_ = value;
+        if (const auto raw = StoredRaw(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA", kPolicyView);
+            raw && raw->first == REG_DWORD && raw->second.size() == sizeof(DWORD))
+            uacBefore_ = *reinterpret_cast<const DWORD*>(raw->second.data());
         SetUac(1);
         RemoveLogonTask();
     }
@@ -84,7 +92,7 @@ protected:
         if (uacBefore_)
             SetUac(*uacBefore_);
         else
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA");
+            ForgetUac();
     }
 
 private:
@@ -131,7 +139,8 @@ TEST_F(LogonTask, WithUserAccountControlOffNoneIsRegisteredAndTheExitRemovesIt) 
     ASSERT_TRUE(TaskSettings());
     RemoveLogonTaskWithoutUac();
     ASSERT_TRUE(TaskSettings()) << "kept while UAC is on";
-    SetUac(0);
+    // Switched off as an administrator's 64-bit tools switch it, whatever this build's width.
+    ASSERT_EQ(test::NativeReg(std::string("add HKLM\\") + kPolicies + " /v EnableLUA /t REG_DWORD /d 0 /f").exitCode, 0u);
     EXPECT_FALSE(UserAccountControlOn());
     RemoveLogonTaskWithoutUac();
     EXPECT_FALSE(TaskSettings());
@@ -149,12 +158,12 @@ TEST_F(LogonTask, WithUserAccountControlOffNoneIsRegisteredAndTheExitRemovesIt) 
         EXPECT_THROW(RemoveLogonTask(), Error) << "the task could be removed after all";
         SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kPolicies, "EnableLUA");
+    ForgetUac();
     EXPECT_TRUE(UserAccountControlOn()) << "on when the policy is not set, as Windows has it";
 }
 
 TEST_F(LogonTask, AFailedRegistrationRaisesTheSystemErrorAfterTheRunEntryIsWritten) {
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue);
+    RemoveValue(HKEY_LOCAL_MACHINE, test::kRunKey, kAutoStartValue, test::kRunView);
     std::string message = "(no error)";
     try {
         const BlockingFolder blocking;
@@ -163,10 +172,7 @@ TEST_F(LogonTask, AFailedRegistrationRaisesTheSystemErrorAfterTheRunEntryIsWritt
         message = e.what();
     }
     EXPECT_EQ(message.rfind("System Error.  Code: ", 0), 0u) << message;
-    char stored[MAX_PATH] = {};
-    DWORD size = sizeof stored;
-    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue, RRF_RT_REG_SZ, nullptr, stored, &size),
-              ERROR_SUCCESS);
+    EXPECT_TRUE(test::AutoStartEntry());
 }
 
 }  // namespace

@@ -142,11 +142,29 @@ TEST_F(SettingsStore, AutoStartEntryIsThisProgramsFullPath) {
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     ASSERT_GT(length, 0u);
     // A stale entry is replaced.
-    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue, REG_SZ, "C:\\old.exe", 11),
-              ERROR_SUCCESS);
+    PutValue(HKEY_LOCAL_MACHINE, kRunKey, kAutoStartValue, REG_SZ, std::string_view("C:\\old.exe", 11), kRunView);
     RegisterAutoStart();
-    EXPECT_EQ(StoredRaw(HKEY_LOCAL_MACHINE, kAutoStartKey, kAutoStartValue),
+    EXPECT_EQ(StoredRaw(HKEY_LOCAL_MACHINE, kRunKey, kAutoStartValue, kRunView),
               std::pair(DWORD{REG_SZ}, std::string(path, length + 1)));
+}
+
+// Whatever this build's width, the program and an administrator's 64-bit
+// tools (reg.exe, regedit) meet in the same keys: the settings and the kept
+// user key are one key for both views, the Run entry is in the 32-bit view
+// (WOW6432Node) and only there.
+TEST_F(SettingsStore, ItsKeysAreWhereAnAdministratorsToolsLook) {
+    ASSERT_EQ(NativeReg("add HKCC\\ASTD /v BEGTIME /d 07:15:00 /f").exitCode, 0u);
+    EXPECT_EQ(InMs(LoadTime("BEGTIME", "08:00:00").value), (7 * 60 + 15) * 60000LL);
+    ASSERT_TRUE(WriteSettings({{"ASTD", "ENDTIME", "20:45:00"}}));
+    EXPECT_NE(NativeReg("query HKCC\\ASTD /v ENDTIME").output.find("20:45:00"), std::string::npos);
+    EXPECT_EQ(NativeReg("query HKCU\\software\\shutdown").exitCode, 0u);
+
+    RegisterAutoStart();
+    const std::string path = StoredRaw(HKEY_LOCAL_MACHINE, kRunKey, kAutoStartValue, kRunView).value().second.c_str();
+    const RegToolRun wow = NativeReg("query HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run /v pw_gate");
+    EXPECT_NE(wow.output.find(path), std::string::npos) << wow.output;
+    EXPECT_NE(NativeReg("query HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run /v pw_gate").exitCode, 0u)
+        << "an entry in the 64-bit view too";
 }
 
 // The user locale of the prefix, changed through the regional settings and put back.

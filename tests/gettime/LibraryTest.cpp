@@ -6,6 +6,7 @@
 
 #include "gettime/TimeClient.h"
 #include "tests/gettime/FakeSntpServer.h"
+#include "tests/support/Registry.h"
 
 namespace gettime {
 namespace {
@@ -52,6 +53,24 @@ TEST(Library, ExportsAnswerAndAFreshLoadStartsAfresh) {
     AskTwice(0, server);
     EXPECT_FALSE(Loaded());
     AskTwice(1, server);
+}
+
+// An administrator writes the list with 64-bit Windows' own tools, into the
+// 64-bit view; a library of either width reads it there, and only there.
+TEST(Library, TakesTheServerListFromTheViewOfTheSystemsOwnTools) {
+    using pwg::test::NativeReg;
+    struct Removed {
+        ~Removed() {
+            NativeReg("delete HKLM\\SOFTWARE\\GetTime /f");
+            NativeReg("delete HKLM\\SOFTWARE\\GetTime /f /reg:32");
+        }
+    } removed;
+    FakeSntpServer server(kServerTime), inThe32BitView(kServerTime);
+    ASSERT_EQ(NativeReg("add HKLM\\SOFTWARE\\GetTime /v Servers /d " + server.Entry() + " /f").exitCode, 0u);
+    ASSERT_EQ(NativeReg("add HKLM\\SOFTWARE\\GetTime /v Servers /d " + inThe32BitView.Entry() + " /f /reg:32").exitCode,
+              0u);
+    AskTwice(0, server);
+    EXPECT_EQ(inThe32BitView.Requests(), 0);
 }
 
 TEST(Library, UnloadsOnceALookupInProgressEnds) {

@@ -4,22 +4,31 @@
 
 #include "common/Handles.h"
 #include "core/Scramble.h"
+#include "tests/support/Wait.h"
 
 namespace pwg::test {
 namespace {
 
 // Where the program keeps things, said here independently of the program.
 constexpr char kSettingsKey[] = "ASTD";
-constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\windows\\CurrentVersion\\Run";
 constexpr char kRunValue[] = "pw_gate";
 constexpr char kUserKey[] = "software\\shutdown";
 
-void Put(HKEY root, const char* path, const char* name, DWORD type, std::string_view bytes) {
-    ASSERT_EQ(RegSetKeyValueA(root, path, name, type, bytes.data(), static_cast<DWORD>(bytes.size())), ERROR_SUCCESS)
+}  // namespace
+
+void PutValue(HKEY root, const char* path, const char* name, DWORD type, std::string_view bytes, REGSAM view) {
+    RegKey key;
+    ASSERT_EQ(key.Create(root, path, KEY_SET_VALUE | view), ERROR_SUCCESS) << path;
+    ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS)
         << name;
 }
 
-}  // namespace
+void RemoveValue(HKEY root, const char* path, const char* name, REGSAM view) {
+    RegKey key;
+    if (key.Open(root, path, KEY_SET_VALUE | view) == ERROR_SUCCESS) RegDeleteValueA(key.get(), name);
+}
 
 std::string StoredSetting(const char* name) {
     char buffer[2048];
@@ -44,13 +53,14 @@ void StoreDwordSetting(const char* name, DWORD value) {
 }
 
 void StoreRawSetting(const char* name, DWORD type, std::string_view bytes) {
-    Put(HKEY_CURRENT_CONFIG, kSettingsKey, name, type, bytes);
+    PutValue(HKEY_CURRENT_CONFIG, kSettingsKey, name, type, bytes);
 }
 
-std::optional<std::pair<DWORD, std::string>> StoredRaw(HKEY root, const char* path, const char* name) {
+std::optional<std::pair<DWORD, std::string>> StoredRaw(HKEY root, const char* path, const char* name,
+                                                       REGSAM view) {
     RegKey key;
     DWORD type = 0, size = 0;
-    if (key.Open(root, path, KEY_QUERY_VALUE) != ERROR_SUCCESS ||
+    if (key.Open(root, path, KEY_QUERY_VALUE | view) != ERROR_SUCCESS ||
         RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return std::nullopt;
     std::string data(size, '\0');
@@ -69,11 +79,51 @@ void ClearStoredSettings() {
 }
 
 std::optional<std::string> AutoStartEntry() {
-    char buffer[2048];
-    DWORD size = sizeof buffer;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::string(buffer);
+    const auto raw = StoredRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, kRunView);
+    if (!raw || raw->first != REG_SZ) return std::nullopt;
+    return std::string(raw->second.c_str());
+}
+
+RegToolRun NativeReg(const std::string& arguments) {
+    char windows[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    // A 32-bit process on 64-bit Windows reaches the native system folder as Sysnative.
+    const std::string exe = std::string(windows, length) + (wow64 ? "\\Sysnative" : "\\System32") + "\\reg.exe";
+    std::string commandLine = "\"" + exe + "\" " + arguments;
+
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    RegToolRun run;
+    // Room for all it prints, so that it never waits for the reader.
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 1 << 16)) {
+        ADD_FAILURE() << "no pipe for reg.exe";
+        return run;
+    }
+    Handle reader(readEnd), writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{sizeof(startup)};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info)) {
+        ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
+        return run;
+    }
+    const Handle process(info.hProcess), thread(info.hThread);
+    writer.reset();
+    if (WaitForSingleObject(process.get(), kWaitMs * 2) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 1);
+        ADD_FAILURE() << "reg.exe " << arguments << ": still running after " << kWaitMs * 2 << " ms";
+        return run;
+    }
+    GetExitCodeProcess(process.get(), &run.exitCode);
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) run.output.append(buffer, got);
+    return run;
 }
 
 std::optional<KeyContents> ContentsOf(HKEY root, const char* path) {
@@ -90,7 +140,10 @@ std::optional<KeyContents> KeptUserKey() { return ContentsOf(HKEY_CURRENT_USER, 
 
 void ClearProgramRegistry() {
     ClearStoredSettings();
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+    // Both views: the program writes the 32-bit one, and any entry in the
+    // 64-bit one would start a program at the next log-on too.
+    RemoveValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, KEY_WOW64_32KEY);
+    RemoveValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, KEY_WOW64_64KEY);
     RegDeleteTreeA(HKEY_CURRENT_USER, kUserKey);
     RegDeleteKeyA(HKEY_CURRENT_USER, kUserKey);
 }
@@ -110,7 +163,7 @@ CleanRegistry::CleanRegistry() {
                 settings_->push_back({name.data(), raw->first, std::move(raw->second)});
         }
     }
-    if (auto raw = StoredRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue))
+    if (auto raw = StoredRaw(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, kRunView))
         autoStart_ = Value{kRunValue, raw->first, std::move(raw->second)};
     keptUserKey_ = KeptUserKey().has_value();
     ClearProgramRegistry();
@@ -121,9 +174,9 @@ CleanRegistry::~CleanRegistry() {
     if (settings_) {
         RegKey key;
         key.Create(HKEY_CURRENT_CONFIG, kSettingsKey, KEY_SET_VALUE);
-        for (const Value& v : *settings_) Put(HKEY_CURRENT_CONFIG, kSettingsKey, v.name.c_str(), v.type, v.data);
+        for (const Value& v : *settings_) PutValue(HKEY_CURRENT_CONFIG, kSettingsKey, v.name.c_str(), v.type, v.data);
     }
-    if (autoStart_) Put(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, autoStart_->type, autoStart_->data);
+    if (autoStart_) PutValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, autoStart_->type, autoStart_->data, kRunView);
     if (keptUserKey_) RegKey().Create(HKEY_CURRENT_USER, kUserKey, KEY_READ);
 }
 

@@ -23,14 +23,32 @@ void StoreSetting(const char* name, const std::string& value);
 void StoreDwordSetting(const char* name, DWORD value);
 // A setting of any type with exactly these bytes, NULs included.
 void StoreRawSetting(const char* name, DWORD type, std::string_view bytes);
-// The type and every byte of a value; nullopt when it is missing.
-std::optional<std::pair<DWORD, std::string>> StoredRaw(HKEY root, const char* path, const char* name);
+// The type and every byte of a value, in this process's registry view or the
+// one named (KEY_WOW64_32KEY, KEY_WOW64_64KEY); nullopt when it is missing.
+std::optional<std::pair<DWORD, std::string>> StoredRaw(HKEY root, const char* path, const char* name,
+                                                       REGSAM view = 0);
+// Any value with exactly these bytes, in a view as above; the key is made when missing.
+void PutValue(HKEY root, const char* path, const char* name, DWORD type, std::string_view bytes, REGSAM view = 0);
+void RemoveValue(HKEY root, const char* path, const char* name, REGSAM view = 0);
 void RemoveSetting(const char* name);
 // Removes the settings key with everything in it.
 void ClearStoredSettings();
 
-// The auto-start entry "pw_gate" under HKEY_LOCAL_MACHINE; nullopt when absent.
+// The auto-start entry "pw_gate" under HKEY_LOCAL_MACHINE, in the 32-bit
+// view where every build keeps it; nullopt when absent.
+inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\windows\\CurrentVersion\\Run";
+inline constexpr REGSAM kRunView = KEY_WOW64_32KEY;
 std::optional<std::string> AutoStartEntry();
+
+// reg.exe of the system's own width (64-bit on 64-bit Windows, whatever this
+// test program's): the registry as an administrator's tools see it. Its exit
+// code (0 done, 1 not found or refused) and what it printed; a run past its
+// bound fails the test.
+struct RegToolRun {
+    DWORD exitCode = ~0u;
+    std::string output;
+};
+RegToolRun NativeReg(const std::string& arguments);
 
 struct KeyContents {
     DWORD subkeys = 0;

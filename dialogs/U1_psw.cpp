@@ -10,6 +10,7 @@ Tf1_psw::Tf1_psw(Component* owner) : Form(owner, "管理员密码", 244, 119, Bo
     sEdit1 = AddEdit(kEdit1, 34, 29, 178, 21);
     sLabelFX2 = AddLabel(kLabelFX2, 35, 56, 176, 15, "", true);
     sBitBtn1 = AddButton(kBitBtn1, 80, 80, 75, 25, "确 认");
+    SetActiveControl(sEdit1);
     PlaceBottomRight();
 }
 
@@ -27,11 +28,14 @@ bool Tf1_psw::PreTranslateMessage(MSG& msg) {
 }
 
 void Tf1_psw::sBitBtn1Click() {
-    // Compared exactly as typed; a wrong entry stays in the field.
-    if (ControlText(sEdit1) == State().password)
+    // Compared exactly as typed; a wrong entry stays in the field, selected
+    // for the next try.
+    if (ControlText(sEdit1) == State().password) {
         SetModalResult(kModalOk);
-    else
+    } else {
         SetControlText(sLabelFX2, ToAnsi("密码错误！"));
+        FocusEntry(sEdit1);
+    }
 }
 
 }  // namespace pwg

@@ -24,6 +24,7 @@ TF2_psw::TF2_psw(Component* owner) : Form(owner, "管理员密码修改", 248, 1
     sEdit2 = AddEdit(kEdit2, 32, 80, 185, 21);
     sEdit3 = AddEdit(kEdit3, 32, 112, 185, 21);
     sBitBtn1 = AddButton(kBitBtn1, 88, 152, 75, 25, "确 认");
+    SetActiveControl(sEdit1);
     PlaceBottomRight();
 }
 
@@ -36,7 +37,7 @@ void TF2_psw::sBitBtn1Click() {
     // The old password is compared trimmed; the prompts compare as typed.
     if (Trimmed(ControlText(sEdit1)) != state.password) {
         ShowMessage(ToAnsi("原密码错误,请重新输入"));
-        SetFocus(sEdit1);
+        FocusEntry(sEdit1);
         return;
     }
     const std::string typed = ControlText(sEdit2);

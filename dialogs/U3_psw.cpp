@@ -14,7 +14,11 @@ Tf3_psw::Tf3_psw() : Form(nullptr, "管理员解锁", 316, 92, Border::Dialog) {
     sLabelFX2 = AddLabel(kLabelFX2, 8, 64, 146, 15, "电脑即将关闭，剩下秒数：");
     sLabelFX3 = AddLabel(kLabelFX3, 152, 64, 14, 15, "60");
     sBitBtn1 = AddButton(kBitBtn1, 221, 58, 75, 25, "确 定");
+    SetActiveControl(sEdit1);
     PlaceBottomRight();
+    // In front of whatever program is in use while the seconds run out, and
+    // it stays there until it closes.
+    SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 Tf3_psw::~Tf3_psw() {
@@ -45,6 +49,8 @@ void Tf3_psw::sBitBtn1Click() {
         SetModalResult(kModalOk);
     } else {
         SetControlText(sLabelFX2, ToAnsi("密码错误！"));
+        // The seconds run on: the next try is typed at once.
+        FocusEntry(sEdit1);
     }
 }
 

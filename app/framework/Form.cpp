@@ -40,7 +40,12 @@ struct DisabledWindows {
 BOOL CALLBACK DisableOne(HWND hwnd, LPARAM param) {
     auto* list = reinterpret_cast<DisabledWindows*>(param);
     if (hwnd != list->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
-        list->windows.push_back(hwnd);
+        // Nothing may unwind through Windows: a window that cannot be noted stays enabled.
+        try {
+            list->windows.push_back(hwnd);
+        } catch (...) {
+            return FALSE;
+        }
         EnableWindow(hwnd, FALSE);
     }
     return TRUE;
@@ -148,7 +153,12 @@ int Form::ShowModal() {
     } restore{this, disabled};
 
     Show();
+    // A dialog may open on its own (the unlock dialog, from a timer) while
+    // another program is in front: it asks for the foreground too. Where
+    // Windows refuses that to a background process, the dialog is still the
+    // active window of this program and takes the keyboard with the first click.
     SetActiveWindow(Handle());
+    SetForegroundWindow(Handle());
     do {
         app.HandleMessage();
         if (app.Terminated()) {
@@ -227,9 +237,36 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CTLCOLORSTATIC: return OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), false);
         case WM_CTLCOLOREDIT: return OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), true);
         case WM_PRINTCLIENT: OnPrintClient(reinterpret_cast<HDC>(wParam)); return 0;
+        case WM_ACTIVATE:
+            if (OnActivate(wParam)) return 0;
+            break;
+        case WM_SETFOCUS: OnSetFocus(); return 0;
         case kReleaseMessage: OnRelease(); return 0;
     }
     return DefaultHandling(message, wParam, lParam);
+}
+
+bool Form::OnActivate(WPARAM state) {
+    // As a dialog keeps its caret: where the focus was when the form lost
+    // the activation is where it goes when the form gets it back.
+    if (LOWORD(state) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Handle(), focus)) activeControl_ = focus;
+        return false;
+    }
+    if (HIWORD(state) || !activeControl_ || !IsWindow(activeControl_)) return false;
+    SetFocus(activeControl_);
+    return true;
+}
+
+void Form::OnSetFocus() {
+    // Someone gave the form itself the focus: it belongs in its active control.
+    if (activeControl_ && IsWindow(activeControl_) && IsWindowEnabled(activeControl_)) SetFocus(activeControl_);
+}
+
+void Form::FocusEntry(HWND entry) {
+    SetFocus(entry);
+    SendMessageA(entry, EM_SETSEL, 0, -1);
 }
 
 void Form::OnPrintClient(HDC dc) {

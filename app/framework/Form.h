@@ -41,6 +41,14 @@ public:
     void SetBounds(int left, int top);
     // Gives the window a menu bar, keeping its client size.
     void AttachMenuBar(HMENU menuBar);
+    // The control that has the keyboard focus whenever the form becomes
+    // active: the first field of a dialog at first, then wherever the user
+    // left it. None: the form itself takes the focus.
+    void SetActiveControl(HWND control) { activeControl_ = control; }
+    HWND ActiveControl() const { return activeControl_; }
+    // The focus into an entry with all its text selected, so that what is
+    // typed next replaces it.
+    static void FocusEntry(HWND entry);
     // Top = work-area height - height, left = work-area width - width.
     void PlaceBottomRight();
 
@@ -89,10 +97,13 @@ private:
     HWND AddControl(const char* className, const char* text, DWORD style, DWORD exStyle, int id, int x, int y,
                     int w, int h);
     LRESULT OnCtlColor(HDC dc, HWND control, bool edit);
+    bool OnActivate(WPARAM state);
+    void OnSetFocus();
     void OnPrintClient(HDC dc);
     void OnRelease();
     void EndOfModalLoop();
 
+    HWND activeControl_ = nullptr;
     bool visible_ = false;
     bool shown_ = false;
     WindowState state_ = WindowState::Normal;

@@ -96,7 +96,7 @@ public:
         const int top = std::clamp<int>((GetSystemMetrics(SM_CYSCREEN) - height) / 2, area.top,
                                         std::max<int>(area.top, area.bottom - height));
         SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-        SetFocus(ok_);
+        SetActiveControl(ok_);
     }
 
 private:

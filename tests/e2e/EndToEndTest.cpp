@@ -80,6 +80,14 @@ bool NewBalloonAppears(const std::set<HWND>& before) {
         5000);
 }
 
+// Presses the keys of the letters and digits and then Enter on the X
+// display's keyboard, into whatever has the focus there.
+bool TypeOnKeyboard(std::string_view text) {
+    std::string keys;
+    for (char c : text) keys += std::string(" ") + c;
+    return StartOnHost("/usr/bin/xdotool key --delay 20" + keys + " Return");
+}
+
 // A new password through the tray menu's change dialog, stored at once.
 testing::AssertionResult ChangePassword(const Program& program, std::string_view old, std::string_view next) {
     Command(program.ApplicationWindow(), TMainForm::kCmdN7);
@@ -243,6 +251,48 @@ TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
     EXPECT_EQ(StoredSetting("BEGTIME"), "23:00:00");
     EXPECT_EQ(StoredSetting("ENDTIME"), "11:00:00");
     EXPECT_EQ(StoredPassword(), "739105");
+}
+
+// Someone is at another program when the lock comes: the unlock dialog comes
+// up in front of it, stays there, and has the caret in its entry, so the
+// administrator types on the keyboard at once, Enter included, without a click.
+TEST_F(EndToEnd, TheUnlockDialogComesInFrontOfAnotherProgramAndTheKeyboardTypesIntoIt) {
+    StoreSetting("BEGTIME", "23:00:00");  // no inside: always outside
+    StoreSetting("ENDTIME", "11:00:00");
+    char windows[MAX_PATH];
+    Program editor(std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH)) + "\\notepad.exe");
+    Program program;
+    HWND main = program.WaitUntilRunning();
+    ASSERT_TRUE(main);
+    HWND other = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (other = editor.WindowOfClass("Notepad")) != nullptr; }, 10000));
+
+    Command(main, TMainForm::kCmdN4);  // relock
+    ASSERT_TRUE(AnswerPrompt(program, "739105"));
+    HWND first = program.WaitForVisibleForm(kUnlockDialog, 2500);
+    ASSERT_TRUE(first) << "no unlock dialog";
+    // The editor comes to the front, on top of everything; the dialog stays in front of it.
+    SetForegroundWindow(other);
+    BringWindowToTop(other);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 3000)) << "the editor never came to the front";
+    EXPECT_TRUE(InFrontOf(first, other));
+    // Closed with its close box while the editor is in front, the dialog
+    // opens afresh at the next tick.
+    PostMessageA(first, WM_CLOSE, 0, 0);
+    HWND unlock = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (unlock = program.VisibleForm(kUnlockDialog)) && unlock != first; }, 3000))
+        << "no fresh unlock dialog";
+    EXPECT_EQ(GetForegroundWindow(), unlock) << "the editor kept the front";
+    EXPECT_TRUE(InFrontOf(unlock, other));
+    EXPECT_EQ(FocusInThreadOf(unlock), GetDlgItem(unlock, Tf3_psw::kEdit1)) << "the caret is not in the entry";
+
+    // A wrong password and Enter: told, and the caret stays for the next try.
+    ASSERT_TRUE(TypeOnKeyboard("123"));
+    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(unlock, Tf3_psw::kLabelFX2)) == ToAnsi("密码错误！"); }, 2000));
+    ASSERT_TRUE(TypeOnKeyboard("739105"));
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000))
+        << "still open, the entry reading \"" << Text(GetDlgItem(unlock, Tf3_psw::kEdit1)).value_or("") << "\"";
+    EXPECT_TRUE(WaitUntil([&] { return Text(main) == ToAnsi("系统已解锁"); }, 2500));
 }
 
 TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {

@@ -40,8 +40,7 @@ std::string Program::Path() {
     return path.substr(0, path.find_last_of('\\') + 1) + "pw_gate.exe";
 }
 
-Program::Program() {
-    const std::string path = Path();
+Program::Program(const std::string& path) {
     std::string commandLine = "\"" + path + "\"";
     STARTUPINFOA startup{sizeof(startup)};
     PROCESS_INFORMATION info{};
@@ -158,6 +157,30 @@ void RunWineboot(std::string commandLine) {
 }
 
 }  // namespace
+
+bool StartOnHost(const std::string& commandLine) {
+    std::string line = commandLine;
+    STARTUPINFOA startup{sizeof(startup)};
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}
+
+HWND FocusInThreadOf(HWND window) {
+    GUITHREADINFO info{sizeof(info)};
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+bool InFrontOf(HWND upper, HWND lower) {
+    for (const WindowInfo& w : TopLevelWindows()) {
+        if (w.handle == upper) return true;
+        if (w.handle == lower) return false;
+    }
+    return false;
+}
 
 void EndSession() { RunWineboot("C:\\windows\\system32\\wineboot.exe --end-session --shutdown"); }
 

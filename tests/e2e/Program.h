@@ -32,8 +32,8 @@ std::vector<WindowInfo> TopLevelWindows();
 
 class Program {
 public:
-    // Starts pw_gate.exe from the folder of this test program.
-    Program();
+    // Starts pw_gate.exe from the folder of this test program, or another program.
+    explicit Program(const std::string& path = Path());
     // Takes on an instance that something else started.
     explicit Program(DWORD runningProcessId);
     // Ends the process if it is still running.
@@ -71,6 +71,16 @@ private:
     Handle process_;
     DWORD id_ = 0;
 };
+
+// Starts a program of the host, named by its Unix path (Wine runs it as a
+// host process, which no Windows handle can wait for), such as xdotool,
+// which types on the X display as a keyboard does. True when it started; what
+// it does shows in its effects.
+bool StartOnHost(const std::string& commandLine);
+// The window that has the keyboard focus in the thread of this window, and
+// whether `upper` is in front of `lower`.
+HWND FocusInThreadOf(HWND window);
+bool InFrontOf(HWND upper, HWND lower);
 
 // Ends the Wine session as Windows ends it at power-off: every window of the
 // prefix is asked to end; processes without windows live on. wineboot goes

@@ -1,5 +1,7 @@
 #include "tests/support/Controls.h"
 
+#include <vector>
+
 namespace pwg::test {
 namespace {
 
@@ -41,6 +43,49 @@ void Press(HWND button) {
         SendMessageA(button, BM_CLICK, 0, 0);
     else
         PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void PressKeys(std::string_view keys) {
+    std::vector<INPUT> inputs;
+    const auto key = [&](WORD vk, bool up) {
+        INPUT input{INPUT_KEYBOARD};
+        input.ki.wVk = vk;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (const char c : keys) {
+        WORD vk = 0;
+        bool shift = false;
+        switch (c) {
+            case '\r': vk = VK_RETURN; break;
+            case '\t': vk = VK_TAB; break;
+            case '\b': vk = VK_BACK; break;
+            case '\x1b': vk = VK_ESCAPE; break;
+            default: {
+                const SHORT scan = VkKeyScanA(c);
+                vk = LOBYTE(scan);
+                shift = (HIBYTE(scan) & 1) != 0;
+            }
+        }
+        if (shift) key(VK_SHIFT, false);
+        key(vk, false);
+        key(vk, true);
+        if (shift) key(VK_SHIFT, true);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void ClickWithMouse(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    // Absolute positions run from 0 to 65535 across the primary screen.
+    INPUT inputs[3] = {{INPUT_MOUSE}, {INPUT_MOUSE}, {INPUT_MOUSE}};
+    inputs[0].mi.dx = MulDiv((r.left + r.right) / 2, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    inputs[0].mi.dy = MulDiv((r.top + r.bottom) / 2, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, inputs, sizeof(INPUT));
 }
 
 }  // namespace pwg::test

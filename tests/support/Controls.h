@@ -19,6 +19,13 @@ std::optional<std::string> Text(HWND window);
 bool Type(HWND entry, std::string_view ansiText);
 void Press(HWND button);
 
+// Real input, as the keyboard and the mouse give it: whatever has the focus
+// gets the keys. Letters, digits and punctuation as typed; '\r' is Enter,
+// '\t' Tab, '\b' Backspace and '\x1b' Esc.
+void PressKeys(std::string_view keys);
+// A left click in the middle of the window, the pointer moved there first.
+void ClickWithMouse(HWND window);
+
 // The program's password dialogs (Dialog gives their control ids): the
 // password typed into the prompt or the unlock dialog, or the old and new
 // passwords into the change dialog, and the OK button pressed.

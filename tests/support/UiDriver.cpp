@@ -206,6 +206,14 @@ WhenTrue::WhenTrue(std::string what, std::function<bool()> condition, std::funct
           },
           [step = std::move(step)](HWND) { step(); }, timeoutMs) {}
 
+void WithinBound(std::string what, const std::function<void()>& call, DWORD timeoutMs) {
+    bool returned = false;
+    WhenTrue ends(std::move(what), [&] { return returned; }, [] {}, timeoutMs);
+    call();
+    returned = true;
+    ends.Check();
+}
+
 WhenMessageBox::WhenMessageBox(int button, DWORD timeoutMs)
     : Watch(
           "a message box captioned with the application title",

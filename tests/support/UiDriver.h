@@ -86,6 +86,11 @@ public:
     WhenModal(std::string_view utf8Caption, std::function<void(F&)> answer, DWORD timeoutMs = kWaitMs);
 };
 
+// Makes a call that runs a modal loop (ShowModal, a tick that opens the
+// unlock dialog) until the loop ends; a loop still running after the bound
+// fails the test naming `what`, and the modal loops end.
+void WithinBound(std::string what, const std::function<void()>& call, DWORD timeoutMs = kWaitMs);
+
 // Answers the program's message boxes (ShowMessage and the error report,
 // both captioned with the application title): keeps their text and presses
 // `button` (IDOK, or IDCANCEL as Esc does).

@@ -7,7 +7,9 @@
 #include "app/TrustedClockRules.h"
 #include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
+#include "app/framework/ErrorReport.h"
 #include "app/framework/ShowMessage.h"
+#include "core/Error.h"
 #include "core/LogonTask.h"
 #include "core/Scramble.h"
 #include "core/U0_func.h"
@@ -126,7 +128,11 @@ void TMainForm::FormCreate() {
     AppState& state = State();
     try {
         CaptureTimeZone();
-        RegisterAutoStart();
+        if (std::optional<std::string> failure = RegisterAutoStart()) {
+            // Told when the start-up is done: a message box now would hold it up.
+            taskFailure_ = std::move(*failure);
+            PostMessageA(Handle(), kTellTaskFailure, 0, 0);
+        }
         state.locked = false;
         state.closePermit = false;
         state.shutdownLatch = false;
@@ -162,7 +168,8 @@ std::vector<SettingRecord> SettingsInForce() {
 }
 
 void TMainForm::OnClose(CloseAction&) {
-    // An error here leaves the window open and the settings unwritten.
+    // A failed Run entry leaves the window open and the settings unwritten;
+    // the log-on task's failure was told at start-up and never stops leaving.
     RegisterAutoStart();
     WriteSettings(SettingsInForce());
     RemoveLogonTaskWithoutUac();
@@ -306,6 +313,7 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_SYSCOMMAND: OnSysCommand(wParam, lParam); return 0;
         case WM_SETTINGCHANGE: OnSettingChange(reinterpret_cast<const char*>(lParam)); break;
+        case kTellTaskFailure: ReportError(Error(taskFailure_)); return 0;
     }
     return Form::HandleMessage(message, wParam, lParam);
 }

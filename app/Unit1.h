@@ -19,6 +19,8 @@ public:
     static constexpr int kDesignLeft = 234, kDesignTop = 118;
     // Menu commands, fixed so that a click sent from outside names them.
     enum MenuCommand : UINT { kCmdN2 = 202, kCmdN3, kCmdN4, kCmdN6 = 206, kCmdN7, kCmdN8 };
+    // Posted by the start-up sequence: the log-on task's failure, told once it is done.
+    static constexpr UINT kTellTaskFailure = WM_APP + 10;
 
     // Creates the window and runs the start-up sequence.
     TMainForm();
@@ -62,6 +64,8 @@ private:
     void ShowHereNotice();
     // Shows a password prompt owned by this window; true when it ended with OK.
     bool AskPassword();
+
+    std::string taskFailure_;
 };
 
 // What leaving writes, in order: the usage window's start and end and the

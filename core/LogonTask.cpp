@@ -4,6 +4,7 @@
 
 #include "app/framework/Ansi.h"
 #include "common/Handles.h"
+#include "common/OsCalls.h"
 #include "core/LogonTaskXml.h"
 
 namespace pwg {
@@ -14,8 +15,8 @@ constexpr char kSystemPolicies[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion
 }  // namespace
 
 ComPtr<ITaskFolder> TaskRootFolder(ComPtr<ITaskService>& service) {
-    ComCheck(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ITaskService),
-                              reinterpret_cast<void**>(service.put())));
+    ComCheck(osCalls.coCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ITaskService),
+                                      reinterpret_cast<void**>(service.put())));
     const VARIANT none{};  // VT_EMPTY
     ComCheck(service->Connect(none, none, none, none));
     ComPtr<ITaskFolder> root;

@@ -118,7 +118,7 @@ bool WriteSettings(const std::vector<SettingRecord>& batch) {
     }
 }
 
-void RegisterAutoStart() {
+std::optional<std::string> RegisterAutoStart() {
     const std::string path = ModulePath();
     RegKey run;
     if (path.empty() || run.Create(HKEY_LOCAL_MACHINE, kAutoStartKey, KEY_ALL_ACCESS | kAutoStartView) != ERROR_SUCCESS ||
@@ -127,8 +127,16 @@ void RegisterAutoStart() {
         throw Error(MessageWith("Failed to set data for '%s'", kAutoStartValue));
     // Under User Account Control the Run entry never starts a program that
     // requires elevation, and the task does; without it the Run entry does
-    // (and RemoveLogonTaskWithoutUac takes the task away at exit).
-    if (UserAccountControlOn()) RegisterLogonTask(path);
+    // (and RemoveLogonTaskWithoutUac takes the task away at exit). The task
+    // is an addition to the Run entry: without it the program is no worse
+    // off than before, so its failure is only told.
+    if (!UserAccountControlOn()) return std::nullopt;
+    try {
+        RegisterLogonTask(path);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return std::nullopt;
 }
 
 std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }

@@ -57,10 +57,12 @@ void WriteSetting(const SettingRecord& record);
 // written stay. True when all were written.
 bool WriteSettings(const std::vector<SettingRecord>& batch);
 
-// Points the auto-start entry at this program's file, and so does the log-on
-// task while User Account Control is on. Throws pwg::Error "Failed to set data
-// for 'pw_gate'", or what RegisterLogonTask throws.
-void RegisterAutoStart();
+// Points the auto-start entry at this program's file; throws pwg::Error
+// "Failed to set data for 'pw_gate'" when it cannot. Then, while User Account
+// Control is on, registers the log-on task as well, as best it can: its
+// failure is returned (what RegisterLogonTask throws), never thrown, so that
+// the task never stops the start-up, the enforcement or the exit.
+std::optional<std::string> RegisterAutoStart();
 
 // Scramble of the factory-default password: a new seed on each call.
 std::string ScrambledDefaultPassword();

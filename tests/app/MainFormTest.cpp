@@ -353,6 +353,45 @@ TEST_F(MainFormTest, ExitWithThePasswordEndsTheProgram) {
     EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
 }
 
+HRESULT WINAPI NoTaskScheduler(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* object) {
+    *object = nullptr;
+    return E_ACCESSDENIED;
+}
+
+// With User Account Control on and the Task Scheduler out of reach, the
+// start-up tells it once and runs on,
+// and the lock, the countdown, the power-off and the end of the session it
+// brings go as ever.
+TEST_F(MainFormTest, ALogOnTaskThatCannotBeRegisteredStandsInNobodysWay) {
+    const UacPolicy uac(true);
+    const StandIn noScheduler(osCalls.coCreateInstance, NoTaskScheduler);
+    {
+        WhenMessageBox report;
+        main_ = new TMainForm();
+        Application::Instance().SetMainForm(main_);
+        EXPECT_NE(State().enforcementWorker, nullptr) << "no enforcement";
+        StopEnforcement();  // the test drives the ticks
+        EXPECT_EQ(main_->GetWindowState(), WindowState::Minimized) << "the start-up stopped short";
+        Pump();
+        EXPECT_EQ(report.Text().rfind("System Error.  Code: 5.\r\n", 0), 0u) << report.Text();
+    }
+    {
+        const Watching answering = AnswerPrompt(Answer::Ok);
+        main_->N4Click();  // relock
+    }
+    State().trustedTime = 22.0 / 24;  // after the default window's end
+    for (int i = 0; i < 61; ++i) Post(EnforcementTick);
+    EnforcementTick();
+    ASSERT_FALSE(ShutdownRecorder::calls.empty());
+    EXPECT_EQ(ShutdownRecorder::calls.front(), "ExitWindowsEx 8");
+
+    ClearStoredSettings();
+    EXPECT_EQ(SendMessageA(main_->Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_TRUE(Application::Instance().Terminated());
+    EXPECT_EQ(StoredSetting("ENDTIME"), TimeToText(21.5 / 24));
+    EXPECT_EQ(StoredPassword(), "739105");
+}
+
 TEST_F(MainFormTest, ExitWithAWrongPasswordKeepsThePromptOpen) {
     CreateMainForm();
     std::string error;

@@ -11,11 +11,26 @@
 
 #include "app/AppState.h"
 #include "app/Unit1.h"
+#include "common/OsCalls.h"
 #include "tests/support/Registry.h"
 
 namespace pwg::test {
 
 inline constexpr char kTestTitle[] = "pwg tests";
+
+// Stands in for one entry of the operating-system call table (osCalls) until it goes.
+template <class Call>
+class StandIn {
+public:
+    StandIn(Call& entry, Call replacement) : entry_(entry), saved_(entry) { entry = replacement; }
+    ~StandIn() { entry_ = saved_; }
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
+
+private:
+    Call& entry_;
+    Call saved_;
+};
 
 // The application object as a fresh program has it: the test title, no main
 // window (shown when there is one), not terminated, its window hidden and not

@@ -84,6 +84,23 @@ std::optional<std::string> AutoStartEntry() {
     return std::string(raw->second.c_str());
 }
 
+UacPolicy::UacPolicy(bool on) : saved_(StoredRaw(HKEY_LOCAL_MACHINE, kKey, "EnableLUA", KEY_WOW64_64KEY)) { Set(on); }
+
+UacPolicy::~UacPolicy() {
+    if (saved_)
+        PutValue(HKEY_LOCAL_MACHINE, kKey, "EnableLUA", saved_->first, saved_->second, KEY_WOW64_64KEY);
+    else
+        Forget();
+}
+
+void UacPolicy::Set(bool on) {
+    const DWORD value = on;
+    PutValue(HKEY_LOCAL_MACHINE, kKey, "EnableLUA", REG_DWORD,
+             std::string_view(reinterpret_cast<const char*>(&value), sizeof value), KEY_WOW64_64KEY);
+}
+
+void UacPolicy::Forget() { RemoveValue(HKEY_LOCAL_MACHINE, kKey, "EnableLUA", KEY_WOW64_64KEY); }
+
 RegToolRun NativeReg(const std::string& arguments) {
     char windows[MAX_PATH];
     const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);

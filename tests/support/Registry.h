@@ -40,6 +40,23 @@ inline constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\windows\\CurrentVersion\
 inline constexpr REGSAM kRunView = KEY_WOW64_32KEY;
 std::optional<std::string> AutoStartEntry();
 
+// User Account Control as the system's policy has it (EnableLUA, in the
+// 64-bit view where Windows keeps it; a prefix has it 0): set for the life of
+// the object, then put back as it was.
+class UacPolicy {
+public:
+    static constexpr char kKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+    explicit UacPolicy(bool on);
+    ~UacPolicy();
+    UacPolicy(const UacPolicy&) = delete;
+    UacPolicy& operator=(const UacPolicy&) = delete;
+    void Set(bool on);
+    void Forget();  // no policy at all
+
+private:
+    std::optional<std::pair<DWORD, std::string>> saved_;
+};
+
 // reg.exe of the system's own width (64-bit on 64-bit Windows, whatever this
 // test program's): the registry as an administrator's tools see it. Its exit
 // code (0 done, 1 not found or refused) and what it printed; a run past its

@@ -5,6 +5,7 @@
 #include "app/Unit1.h"
 #include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
+#include "app/framework/ErrorReport.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace pwg;
@@ -18,9 +19,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         app.Run();
         // Going now takes the tray icon with it at once.
         delete mainForm;
-    } catch (const std::exception& e) {
+    } catch (...) {
         // Only a window that could not be made gets here.
-        app.ShowException(e);
+        ReportCurrentError();
         return 1;
     }
     return 0;

@@ -92,8 +92,8 @@ struct OwnerHookAccess {
         if (!icon || !icon->ownerOldProc_) return DefWindowProcA(hwnd, message, wParam, lParam);
         try {
             return icon->OwnerWindowHook(hwnd, message, wParam, lParam);
-        } catch (const std::exception& e) {
-            ReportError(e);
+        } catch (...) {
+            ReportCurrentError();
             return 0;
         }
     }

@@ -1,5 +1,7 @@
 #include "app/framework/ErrorReport.h"
 
+#include <stdexcept>
+
 #include "app/framework/Application.h"
 
 namespace pwg {
@@ -11,5 +13,19 @@ std::string WithFullStop(std::string_view message) {
 }
 
 void ReportError(const std::exception& error) { Application::Instance().ShowException(error); }
+
+void ReportCurrentError() noexcept {
+    try {
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            ReportError(e);
+        } catch (...) {
+            ReportError(std::runtime_error("An error of an unknown kind occurred"));
+        }
+    } catch (...) {
+        // The report itself failed (no memory, say): nothing more can be told.
+    }
+}
 
 }  // namespace pwg

@@ -15,5 +15,9 @@ std::string WithFullStop(std::string_view message);
 // captioned with the application title. The failed handler has been abandoned;
 // the program runs on.
 void ReportError(const std::exception& error);
+// The same for the error being handled, whatever was thrown: for the catch
+// (...) at the boundary of a window procedure or another callback of
+// Windows, through which nothing may unwind. Raises nothing itself.
+void ReportCurrentError() noexcept;
 
 }  // namespace pwg

@@ -65,7 +65,7 @@ Thread::~Thread() {
     // Never started (the worker's constructor failed): let the thread end
     // without touching what is left of the object.
     if (!started_) {
-        InterlockedExchange(&cancelled_, 1);
+        cancelled_ = true;
         Resume();
     }
     try {
@@ -83,7 +83,7 @@ void Thread::SetPriority(int priority) { SetThreadPriority(handle_.get(), priori
 
 int Thread::Priority() const { return GetThreadPriority(handle_.get()); }
 
-bool Thread::Finished() const { return finished_ != 0; }
+bool Thread::Finished() const { return finished_; }
 
 void Thread::WaitFor() {
     HANDLE waits[2] = {handle_.get(), SyncEvent()};
@@ -115,7 +115,7 @@ DWORD WINAPI Thread::ThreadProc(void* param) {
     } catch (...) {
         self->fatalError_ = std::current_exception();
     }
-    InterlockedExchange(&self->finished_, 1);
+    self->finished_ = true;
     return 0;
 }
 

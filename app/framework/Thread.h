@@ -5,6 +5,7 @@
 // queued calls when it goes idle and while it waits for a worker to end.
 #include <windows.h>
 
+#include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -70,12 +71,13 @@ private:
     void Resume();
 
     Handle handle_;
+    // Written by the thread before it sets finished_, read by its owner after.
     std::exception_ptr fatalError_;
-    volatile LONG finished_ = 0;
-    bool started_ = false;
+    std::atomic<bool> finished_{false};
+    bool started_ = false;  // the owner's own
     // Set when the object goes before it was started: the thread then ends
     // without calling Execute.
-    volatile LONG cancelled_ = 0;
+    std::atomic<bool> cancelled_{false};
 };
 
 // Runs the calls workers have queued; true when there was one. The UI thread

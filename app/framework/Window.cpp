@@ -79,14 +79,13 @@ LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     LRESULT result = 0;
     try {
         result = self->HandleMessage(message, wParam, lParam);
-    } catch (const std::exception& e) {
-        ReportError(e);
+    } catch (...) {
+        ReportCurrentError();
     }
     if (message == WM_NCDESTROY) {
         RemovePropA(hwnd, kOwnerProperty);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;
-        self->OnHandleDestroyed();
     }
     return result;
 }

@@ -31,8 +31,6 @@ protected:
 
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DefaultHandling(UINT message, WPARAM wParam, LPARAM lParam);
-    // Called after WM_NCDESTROY, when the handle is gone.
-    virtual void OnHandleDestroyed() {}
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -16,6 +16,7 @@
 #include "tests/support/AppFixture.h"
 #include "tests/support/Controls.h"
 #include "tests/support/TestForm.h"
+#include "tests/support/Table.h"
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {
@@ -326,14 +327,29 @@ TEST_F(FrameworkTest, ShowMessageWrapsLongWordsWithinHalfTheScreenAndCutsBeyondT
     EXPECT_LT(brief.label.bottom - brief.label.top, 20);
 }
 
-TEST_F(FrameworkTest, UncaughtErrorIsReportedAndTheProgramRunsOn) {
+struct UncaughtRow {
+    const char* name;
+    void (*fail)();
+    const char* reported;
+};
+const UncaughtRow kUncaught[] = {
+    {"Error", [] { throw Error("Disk full"); }, "Disk full."},
+    {"NotAStdException", [] { throw 42; }, "An error of an unknown kind occurred."},
+};
+
+class UncaughtError : public FrameworkTest, public ::testing::WithParamInterface<UncaughtRow> {};
+
+// Whatever a handler throws stops at the window procedure's boundary.
+TEST_P(UncaughtError, IsReportedAndTheProgramRunsOn) {
     WhenMessageBox report;
     bool after = false;
-    PostAsHandler([] { throw Error("Disk full"); });
+    PostAsHandler(GetParam().fail);
     Post([&] { after = true; });
     EXPECT_TRUE(WaitUntil([&] { return after; }));
-    EXPECT_EQ(report.Text(), "Disk full.");
+    EXPECT_EQ(report.Text(), GetParam().reported);
 }
+
+INSTANTIATE_TEST_SUITE_P(Thrown, UncaughtError, ::testing::ValuesIn(kUncaught), RowName);
 
 TEST_F(FrameworkTest, HooksSeeApplicationMessagesInOrderAndMayConsume) {
     Application& app = Application::Instance();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/framework/Menu.h"
+#include "tests/support/UiDriver.h"
 #include "tests/tray/TraySupport.h"
 
 namespace pwg::test {
@@ -96,6 +97,18 @@ TEST_F(TrayWindowTest, MainWindowMinimiseIsInterceptedOnlyWithAHandler) {
     SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_EQ(intercepted, 2);
     EXPECT_EQ(form->sysCommands.size(), 3u);
+}
+
+// The owner window's hook is a window procedure too: nothing unwinds through it.
+TEST_F(TrayWindowTest, WhateverAHandlerThrowsInTheOwnerHookIsReported) {
+    RecordingTrayIcon& tray = NewTray();
+    form->Show();
+    tray.SetMinimizeToTray(true);
+    tray.OnMinimizeToTray = [](TTrayIcon&) { throw 42; };
+    WhenMessageBox report;
+    SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    Pump();
+    EXPECT_EQ(report.Text(), "An error of an unknown kind occurred.");
 }
 
 TEST_F(TrayWindowTest, IconsChainOnTheMainWindowAndLeaveWithTheirHooksAndIcon) {

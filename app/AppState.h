@@ -3,10 +3,10 @@
 // program shares. UI thread only.
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "app/framework/Thread.h"
+#include "core/U0_func.h"
 
 namespace pwg {
 
@@ -14,9 +14,11 @@ class TshutThread;
 class Tf3_psw;
 
 struct AppState {
-    std::string password;     // administrator password, ANSI, compared exactly
-    double windowStart = 0;   // usage window, times of day
-    double windowEnd = 0;
+    // The stored settings in force, which app/Settings.cpp loads and saves;
+    // each reads as its value.
+    InForce<std::string> password;  // administrator password, ANSI, compared exactly
+    InForce<double> windowStart;    // usage window, times of day
+    InForce<double> windowEnd;
     double trustedTime = 0;   // the snapshot the enforcement compares
     int today = 0;            // days since 1899-12-30; only dates the time pickers
     bool locked = false;
@@ -27,18 +29,6 @@ struct AppState {
     uint32_t fetchedTime = 0;
     ThreadPtr<TshutThread> enforcementWorker;
     Tf3_psw* unlockDialog = nullptr;  // the open unlock dialog; it clears this when destroyed
-
-    // Which of the stored values are in force: loaded at start-up or set
-    // since. The exit sequence writes only those, so a start-up that failed
-    // part way never overwrites good stored values with empty ones.
-    bool passwordKnown = false;
-    bool windowStartKnown = false;
-    bool windowEndKnown = false;
-    // The stored text each value in force was read from or last written as
-    // (nothing: absent). A second instance, or the administrator's tools, may
-    // store a value meanwhile: the exit sequence writes a value only while its
-    // text is still this one, or absent, so that it never undoes their change.
-    std::optional<std::string> passwordStored, windowStartStored, windowEndStored;
 };
 
 AppState& State();

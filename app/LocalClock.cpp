@@ -5,11 +5,10 @@
 #include <cmath>
 #include <optional>
 
+#include "common/OsCalls.h"
 #include "core/ZoneRules.h"
 
 namespace pwg {
-
-decltype(&::GetSystemTime) systemTimeSource = &::GetSystemTime;
 
 namespace {
 
@@ -20,7 +19,7 @@ constexpr long long kDays1601To1899 = 109205;
 
 SYSTEMTIME PickerValue(HWND picker) {
     SYSTEMTIME st{};
-    if (SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) != GDT_VALID) GetLocalTime(&st);
+    if (SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) != GDT_VALID) osCalls.getLocalTime(&st);
     return st;
 }
 
@@ -51,7 +50,7 @@ double TimeOfDay(const SYSTEMTIME& st) { return TimeOfDayOf(CivilOf(st)); }
 
 void CaptureTimeZone() {
     DYNAMIC_TIME_ZONE_INFORMATION info{};
-    if (GetDynamicTimeZoneInformation(&info) == TIME_ZONE_ID_INVALID) {
+    if (osCalls.getDynamicTimeZoneInformation(&info) == TIME_ZONE_ID_INVALID) {
         captured.reset();
         return;
     }
@@ -59,7 +58,7 @@ void CaptureTimeZone() {
     // With dynamic daylight saving time disabled the fixed rules apply to every year.
     if (!info.DynamicDaylightTimeDisabled) {
         SYSTEMTIME now;
-        systemTimeSource(&now);
+        osCalls.getSystemTime(&now);
         for (int year = now.wYear - 1; year <= now.wYear + 1; ++year) {
             TIME_ZONE_INFORMATION rules{};
             if (GetTimeZoneInformationForYear(static_cast<USHORT>(year), &info, &rules))
@@ -80,16 +79,16 @@ int DateOf(const SYSTEMTIME& st) {
 double LocalTimeOfDay() {
     SYSTEMTIME st;
     if (!captured) {
-        GetLocalTime(&st);
+        osCalls.getLocalTime(&st);
         return TimeOfDay(st);
     }
-    systemTimeSource(&st);
+    osCalls.getSystemTime(&st);
     return TimeOfDayOf(LocalFromUtc(*captured, CivilOf(st)));
 }
 
 int LocalDate() {
     SYSTEMTIME st;
-    GetLocalTime(&st);
+    osCalls.getLocalTime(&st);
     return DateOf(st);
 }
 

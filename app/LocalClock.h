@@ -19,10 +19,6 @@ double LocalTimeOfDay();
 // The local clock's date, in the zone in force.
 int LocalDate();
 
-// Where the system time (UTC) comes from. Tests drive it: they cannot move
-// the host's clock.
-extern decltype(&::GetSystemTime) systemTimeSource;
-
 // Time pickers: the time part and the date part are set separately.
 double PickerTime(HWND picker);
 void SetPickerTime(HWND picker, double timeOfDay);

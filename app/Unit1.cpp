@@ -4,24 +4,25 @@
 
 #include "app/AppState.h"
 #include "app/LocalClock.h"
+#include "app/Settings.h"
 #include "app/TrustedClockRules.h"
-#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/ErrorReport.h"
 #include "app/framework/ShowMessage.h"
-#include "core/Error.h"
+#include "common/Ansi.h"
+#include "common/Error.h"
 #include "core/LogonTask.h"
-#include "core/Scramble.h"
 #include "core/U0_func.h"
 #include "dialogs/U1_psw.h"
 #include "dialogs/U2_psw.h"
+#include "enforcement/Lock.h"
+#include "enforcement/u0_shutThread.h"
 #include "gettime/GetTime.h"
 #include "res/resource.h"
 
 namespace pwg {
 namespace {
 
-TMainForm* g_mainForm = nullptr;
 constexpr char kPickerFormat[] = "yyyy-MM-dd  HH:mm";
 
 // A command's dialog is discarded when the command ends, however it ends.
@@ -32,45 +33,9 @@ struct CommandDialog {
     Dialog* operator->() const { return dialog; }
 };
 
-// The stored password, and the usage window, into force, each with the
-// stored text it came from.
-void LoadPasswordIntoForce() {
-    AppState& state = State();
-    LoadedSetting<std::string> loaded = LoadPassword();
-    state.password = std::move(loaded.value);
-    state.passwordStored = std::move(loaded.stored);
-    state.passwordKnown = true;
-}
-
-void LoadWindowIntoForce() {
-    AppState& state = State();
-    LoadedSetting<double> start = LoadTime(kBeginTimeValue, kDefaultBeginTime);
-    state.windowStart = start.value;
-    state.windowStartStored = std::move(start.stored);
-    state.windowStartKnown = true;
-    LoadedSetting<double> end = LoadTime(kEndTimeValue, kDefaultEndTime);
-    state.windowEnd = end.value;
-    state.windowEndStored = std::move(end.stored);
-    state.windowEndKnown = true;
-}
-
-// True while the store holds no text for the value, or the text this
-// instance last read or wrote: nobody else has changed it since.
-bool StillOurs(std::string_view name, const std::optional<std::string>& ours) {
-    try {
-        const std::optional<std::string> now = ReadStoredSetting(kSettingsSection, name);
-        return !now || now == ours;
-    } catch (const std::exception&) {
-        return false;  // not text at all: not ours either
-    }
-}
-
 }  // namespace
 
-TMainForm* MainForm() { return g_mainForm; }
-
 TMainForm::TMainForm() : Form(nullptr, "岚栖自动关机助手", 492, 180, Border::Single) {
-    g_mainForm = this;
     // Parts are made and set up first, told their settings are in, and only
     // then does the start-up sequence run.
     BeginLoading();
@@ -121,7 +86,6 @@ TMainForm::~TMainForm() {
     StopEnforcement();
     Timer1.reset();
     Timer2.reset();
-    if (g_mainForm == this) g_mainForm = nullptr;
 }
 
 void TMainForm::FormCreate() {
@@ -137,8 +101,7 @@ void TMainForm::FormCreate() {
         state.closePermit = false;
         state.shutdownLatch = false;
         state.syncFailures = 0;
-        LoadPasswordIntoForce();
-        LoadWindowIntoForce();
+        settings::Load();
         SetPickerTime(Start_Time, state.windowStart);
         SetPickerTime(End_Time, state.windowEnd);
         state.trustedTime = LocalTimeOfDay();
@@ -154,24 +117,11 @@ void TMainForm::FormCreate() {
     }
 }
 
-std::vector<SettingRecord> SettingsInForce() {
-    const AppState& state = State();
-    const std::string section(kSettingsSection);
-    std::vector<SettingRecord> batch;
-    if (state.windowStartKnown && StillOurs(kBeginTimeValue, state.windowStartStored))
-        batch.push_back({section, std::string(kBeginTimeValue), TimeToText(state.windowStart)});
-    if (state.windowEndKnown && StillOurs(kEndTimeValue, state.windowEndStored))
-        batch.push_back({section, std::string(kEndTimeValue), TimeToText(state.windowEnd)});
-    if (state.passwordKnown && StillOurs(kPasswordValue, state.passwordStored))
-        batch.push_back({section, std::string(kPasswordValue), Scramble(state.password, kPasswordKey)});
-    return batch;
-}
-
 void TMainForm::OnClose(CloseAction&) {
     // A failed Run entry leaves the window open and the settings unwritten;
     // the log-on task's failure was told at start-up and never stops leaving.
     RegisterAutoStart();
-    WriteSettings(SettingsInForce());
+    settings::Save();
     RemoveLogonTaskWithoutUac();
 }
 
@@ -190,26 +140,21 @@ void TMainForm::OnCommand(int id, int code, HWND) {
 }
 
 void TMainForm::sBitBtn1Click() {
-    AppState& state = State();
     CommandDialog<Tf1_psw> prompt{new Tf1_psw(this)};
     if (prompt->ShowModal() == kModalOk) {
         try {
-            const std::string section(kSettingsSection);
-            WriteSettings({{section, std::string(kBeginTimeValue), TimeToText(PickerTime(Start_Time))},
-                           {section, std::string(kEndTimeValue), TimeToText(PickerTime(End_Time))}});
-            // What is stored is what counts: a failed write leaves the old values in force.
-            LoadWindowIntoForce();
+            settings::ConfirmWindow(PickerTime(Start_Time), PickerTime(End_Time));
             RestartEnforcement();
         } catch (const std::exception& e) {
             ShowMessage(e.what());
         }
-        state.locked = true;
-        state.countdown = 0;
+        Lock();
         TrayIcon1->SendToTray();
     } else {
         // Undo unconfirmed edits; what is in force stays.
-        SetPickerTime(Start_Time, LoadTime(kBeginTimeValue, kDefaultBeginTime).value);
-        SetPickerTime(End_Time, LoadTime(kEndTimeValue, kDefaultEndTime).value);
+        const UsageWindow stored = ReadUsageWindow();
+        SetPickerTime(Start_Time, stored.start);
+        SetPickerTime(End_Time, stored.end);
     }
 }
 
@@ -222,15 +167,12 @@ void TMainForm::N2Click() {
 }
 
 void TMainForm::N3Click() {
-    if (!AskPassword()) return;
-    State().locked = false;
-    State().countdown = 0;
+    if (AskPassword()) Unlock();
 }
 
 void TMainForm::N4Click() {
     if (!AskPassword()) return;
-    State().locked = true;
-    State().countdown = 0;
+    Lock();
     TrayIcon1->SendToTray();
 }
 

@@ -68,13 +68,4 @@ private:
     std::string taskFailure_;
 };
 
-// What leaving writes, in order: the usage window's start and end and the
-// scrambled password, each only when loaded at start-up or set since, and
-// only when the store holds the text it came from or was last written as,
-// or nothing at all.
-std::vector<SettingRecord> SettingsInForce();
-
-// The main window while it exists.
-TMainForm* MainForm();
-
 }  // namespace pwg

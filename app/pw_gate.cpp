@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "app/Unit1.h"
-#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/ErrorReport.h"
+#include "common/Ansi.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace pwg;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "FakeSntpServer.h"
 #include "gettime/TimeClient.h"
-#include "tests/gettime/FakeSntpServer.h"
 
 using namespace gettime;
 

@@ -20,7 +20,7 @@ function(pwg_add_gtest name)
     set(ARG_TIMEOUT 30)
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} pwg_test_root gtest gtest_main)
   if(PWG_RELEASE)
     # What runs beside the tests is what ships: the stripped pw_gate.exe and
     # GetTime.dll that the release target puts in bin/.

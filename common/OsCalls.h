@@ -1,9 +1,11 @@
 #pragma once
 // The operating-system calls that tests stand in for, in one table: those
-// that would end the tests' own session (the two shutdown requests), read a
-// clock the tests cannot move (the system time), or cannot be made to fail
-// on demand (timers, the Task Scheduler). Everything else calls Windows
-// directly. Each entry has the calling convention of the call it stands for.
+// that would end the tests' own session (the two shutdown requests), read
+// what the tests cannot set on the test machine (the clocks, the time zone),
+// or cannot be made to fail on demand (timers, the Task Scheduler).
+// Everything else calls Windows directly. Each entry has the type, calling
+// convention included, of the call it stands for. (GetTime.dll has no
+// entries: it is tested as it ships.)
 #include <windows.h>
 #include <objbase.h>
 
@@ -13,6 +15,8 @@ struct OsCalls {
     decltype(&::ExitWindowsEx) exitWindowsEx = &::ExitWindowsEx;
     decltype(&::InitiateSystemShutdownA) initiateSystemShutdown = &::InitiateSystemShutdownA;
     decltype(&::GetSystemTime) getSystemTime = &::GetSystemTime;
+    decltype(&::GetLocalTime) getLocalTime = &::GetLocalTime;
+    decltype(&::GetDynamicTimeZoneInformation) getDynamicTimeZoneInformation = &::GetDynamicTimeZoneInformation;
     decltype(&::SetTimer) setTimer = &::SetTimer;
     decltype(&::CoCreateInstance) coCreateInstance = &::CoCreateInstance;
 };

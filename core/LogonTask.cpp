@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/framework/Ansi.h"
+#include "common/Ansi.h"
 #include "common/Handles.h"
 #include "common/OsCalls.h"
 #include "core/LogonTaskXml.h"

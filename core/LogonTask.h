@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-#include "core/Com.h"
+#include "common/Com.h"
 
 namespace pwg {
 

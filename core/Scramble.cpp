@@ -3,7 +3,7 @@
 #include <chrono>
 #include <random>
 
-#include "core/Error.h"
+#include "common/Error.h"
 
 namespace pwg {
 namespace {

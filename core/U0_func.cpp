@@ -4,16 +4,13 @@
 #include <cstring>
 #include <memory>
 
-#include "app/AppState.h"
+#include "common/Error.h"
 #include "common/Handles.h"
-#include "core/Error.h"
+#include "common/OsCalls.h"
 #include "core/LogonTask.h"
 #include "core/Scramble.h"
-#include "enforcement/u0_shutThread.h"
 
 namespace pwg {
-
-ShutdownCalls shutdownCalls;
 
 namespace {
 
@@ -141,25 +138,21 @@ std::optional<std::string> RegisterAutoStart() {
 
 std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }
 
-LoadedSetting<std::string> LoadPassword() {
+InForce<std::string> LoadPassword() {
     std::optional<std::string> stored = ReadStoredSetting(kSettingsSection, kPasswordValue);
     std::string password = Unscramble(stored.value_or(ScrambledDefaultPassword()), kPasswordKey);
-    return {std::move(password), std::move(stored)};
+    return {std::move(password), true, std::move(stored)};
 }
 
-std::string ReadPassword() { return LoadPassword().value; }
-
-LoadedSetting<double> LoadTime(std::string_view name, std::string_view defaultText) {
+InForce<double> LoadTime(std::string_view name, std::string_view defaultText) {
     std::optional<std::string> stored = ReadStoredSetting(kSettingsSection, name);
     const double time = TextToTime(stored ? std::string_view(*stored) : defaultText);
-    return {time, std::move(stored)};
+    return {time, true, std::move(stored)};
 }
 
 UsageWindow ReadUsageWindow() {
     return {LoadTime(kBeginTimeValue, kDefaultBeginTime).value, LoadTime(kEndTimeValue, kDefaultEndTime).value};
 }
-
-const TimeFormat& CurrentTimeFormat() { return CachedTimeFormat(); }
 
 void RefreshTimeFormat() { CachedTimeFormat() = ReadLocaleTimeFormat(); }
 
@@ -185,18 +178,8 @@ bool InitiateLocalShutdown(const char* computer, const char* message, DWORD time
                            bool reboot) {
     EnablePrivilege("SeShutdownPrivilege", true);
     // The ANSI entry point takes non-const texts but does not write to them.
-    return shutdownCalls.initiateSystemShutdown(const_cast<char*>(computer), const_cast<char*>(message), timeoutSecs,
-                                                forceAppsClosed, reboot) != 0;
+    return osCalls.initiateSystemShutdown(const_cast<char*>(computer), const_cast<char*>(message), timeoutSecs,
+                                          forceAppsClosed, reboot) != 0;
 }
-
-void RestartEnforcement() {
-    AppState& state = State();
-    state.countdown = 0;
-    StopEnforcement();
-    state.enforcementWorker = Thread::Start<TshutThread>();
-    state.enforcementWorker->SetPriority(THREAD_PRIORITY_LOWEST);
-}
-
-void StopEnforcement() { State().enforcementWorker.reset(); }
 
 }  // namespace pwg

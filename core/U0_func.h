@@ -67,55 +67,51 @@ std::optional<std::string> RegisterAutoStart();
 // Scramble of the factory-default password: a new seed on each call.
 std::string ScrambledDefaultPassword();
 
-// A setting as loaded into force: what it means, and the stored text it was
-// read from (nothing: the value was absent and its default applies).
+// A stored setting as this run holds it: what it means; whether it is in
+// force, loaded at start-up or set since (a start-up that failed before it
+// leaves it out, and leaving does not write it then); and the stored text it
+// was read from or last written as (nothing: absent, its default applies).
+// It reads as its value, and a value given to it is in force.
 template <class T>
-struct LoadedSetting {
-    T value;
+struct InForce {
+    T value{};
+    bool known = false;
     std::optional<std::string> stored;
+
+    operator const T&() const { return value; }
+    InForce& operator=(T given) {
+        value = std::move(given);
+        known = true;
+        return *this;
+    }
+    friend bool operator==(const InForce& setting, const T& other) { return setting.value == other; }
 };
-// The administrator password in plain text (the default when none is stored).
-// Throws what ReadSetting and Unscramble throw.
-LoadedSetting<std::string> LoadPassword();
-std::string ReadPassword();
-// "BEGTIME" or "ENDTIME" as a time of day. Throws what ReadSetting throws,
-// and "'<text>' is not a valid time".
-LoadedSetting<double> LoadTime(std::string_view name, std::string_view defaultText);
+
+// The administrator password in plain text (the default when none is
+// stored), in force. Throws what ReadSetting and Unscramble throw.
+InForce<std::string> LoadPassword();
+// "BEGTIME" or "ENDTIME" as a time of day, in force. Throws what ReadSetting
+// throws, and "'<text>' is not a valid time".
+InForce<double> LoadTime(std::string_view name, std::string_view defaultText);
 
 // The usage window: start and end as times of day.
 struct UsageWindow {
     double start = 0;
     double end = 0;
 };
-// Throws what ReadSetting throws, and "'<text>' is not a valid time".
+// As stored now, the defaults where nothing is. Throws as LoadTime.
 UsageWindow ReadUsageWindow();
 
-// The user locale's time settings, read on first use and kept.
-const TimeFormat& CurrentTimeFormat();
-// Reads them again: call when Windows announces new regional settings.
+// The user locale's time settings are read on first use and kept; this
+// reads them again: call when Windows announces new regional settings.
 void RefreshTimeFormat();
 // Time-of-day text in the user locale's long time format, and back.
 std::string TimeToText(double time);
 double TextToTime(std::string_view text);
 
-// Starts the enforcement afresh: the count to 0, any running worker stopped,
-// a new worker started at the lowest priority. The worker has the UI thread
-// create the one-second enforcement timer.
-void RestartEnforcement();
-// Stops the enforcement worker and its timer, if there is one.
-void StopEnforcement();
-
 // Switches one privilege of the process token on or off; true when the
 // token accepted the change.
 bool EnablePrivilege(const char* name, bool enable);
-
-// The two calls that end the session or the machine. Tests replace them:
-// the real ones would end the test run's own session.
-struct ShutdownCalls {
-    decltype(&::ExitWindowsEx) exitWindowsEx = &::ExitWindowsEx;
-    decltype(&::InitiateSystemShutdownA) initiateSystemShutdown = &::InitiateSystemShutdownA;
-};
-extern ShutdownCalls shutdownCalls;
 
 // Enables the shutdown privilege and asks for a timed shutdown of the named
 // computer, showing the message during the timeout.

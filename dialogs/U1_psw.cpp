@@ -1,7 +1,7 @@
 #include "dialogs/U1_psw.h"
 
 #include "app/AppState.h"
-#include "app/framework/Ansi.h"
+#include "common/Ansi.h"
 
 namespace pwg {
 

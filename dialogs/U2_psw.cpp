@@ -1,10 +1,9 @@
 #include "dialogs/U2_psw.h"
 
 #include "app/AppState.h"
-#include "app/framework/Ansi.h"
+#include "app/Settings.h"
 #include "app/framework/ShowMessage.h"
-#include "core/Scramble.h"
-#include "core/U0_func.h"
+#include "common/Ansi.h"
 
 namespace pwg {
 
@@ -33,9 +32,8 @@ void TF2_psw::OnCommand(int id, int code, HWND) {
 }
 
 void TF2_psw::sBitBtn1Click() {
-    AppState& state = State();
     // The old password is compared trimmed; the prompts compare as typed.
-    if (Trimmed(ControlText(sEdit1)) != state.password) {
+    if (Trimmed(ControlText(sEdit1)) != State().password) {
         ShowMessage(ToAnsi("原密码错误,请重新输入"));
         FocusEntry(sEdit1);
         return;
@@ -43,13 +41,7 @@ void TF2_psw::sBitBtn1Click() {
     const std::string typed = ControlText(sEdit2);
     // Different or empty: stay open without a word.
     if (typed.empty() || typed != ControlText(sEdit3)) return;
-    const std::string password = Trimmed(typed);
-    const std::string scrambled = Scramble(password, kPasswordKey);
-    // A failed write is tried again at exit, unless another hand stores one first.
-    if (WriteSettings({{std::string(kSettingsSection), std::string(kPasswordValue), scrambled}}))
-        state.passwordStored = scrambled;
-    state.password = password;
-    state.passwordKnown = true;
+    settings::ChangePassword(Trimmed(typed));
     SetModalResult(kModalOk);
 }
 

@@ -3,7 +3,8 @@
 #include <string>
 
 #include "app/AppState.h"
-#include "app/framework/Ansi.h"
+#include "common/Ansi.h"
+#include "enforcement/Lock.h"
 
 namespace pwg {
 
@@ -41,11 +42,9 @@ bool Tf3_psw::PreTranslateMessage(MSG& msg) {
 }
 
 void Tf3_psw::sBitBtn1Click() {
-    AppState& state = State();
     // Compared exactly as typed: blanks count.
-    if (ControlText(sEdit1) == state.password) {
-        state.locked = false;
-        state.countdown = 0;
+    if (ControlText(sEdit1) == State().password) {
+        Unlock();
         SetModalResult(kModalOk);
     } else {
         SetControlText(sLabelFX2, ToAnsi("密码错误！"));

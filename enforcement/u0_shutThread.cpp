@@ -5,9 +5,11 @@
 #include <string>
 
 #include "app/AppState.h"
-#include "app/Unit1.h"
-#include "app/framework/Ansi.h"
-#include "app/framework/OsError.h"
+#include "app/framework/Application.h"
+#include "app/framework/Form.h"
+#include "common/Ansi.h"
+#include "common/OsCalls.h"
+#include "common/OsError.h"
 #include "core/U0_func.h"
 #include "dialogs/U3_psw.h"
 #include "enforcement/TickRules.h"
@@ -57,7 +59,7 @@ void Carry(const TickStep& step) {
     AppState& state = State();
     static const std::string unlockedCaption = ToAnsi("系统已解锁"), lockedCaption = ToAnsi("系统已锁定");
     if (step.caption != Caption::Unchanged)
-        if (TMainForm* main = MainForm())
+        if (Form* main = Application::Instance().MainForm())
             main->SetCaption(step.caption == Caption::Locked ? lockedCaption : unlockedCaption);
     if (step.closeDialog) CloseUnlockDialog();
     state.countdown = step.countdown;
@@ -83,9 +85,19 @@ void EnforcementTick() {
     Carry(ResumeTick(CurrentTickState()));
 }
 
+void RestartEnforcement() {
+    AppState& state = State();
+    state.countdown = 0;
+    StopEnforcement();
+    state.enforcementWorker = Thread::Start<TshutThread>();
+    state.enforcementWorker->SetPriority(THREAD_PRIORITY_LOWEST);
+}
+
+void StopEnforcement() { State().enforcementWorker.reset(); }
+
 void RequestPowerOff() {
     EnablePrivilege("SeShutdownPrivilege", true);
-    if (!shutdownCalls.exitWindowsEx(EWX_POWEROFF, 0)) RaiseLastOsError();
+    if (!osCalls.exitWindowsEx(EWX_POWEROFF, 0)) RaiseLastOsError();
     char computer[16] = {};
     DWORD size = sizeof computer;
     GetComputerNameA(computer, &size);

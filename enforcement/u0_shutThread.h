@@ -1,6 +1,7 @@
 #pragma once
 // The enforcement: a short-lived worker that asks the UI thread to create the
-// one-second enforcement timer, and the tick that timer runs.
+// one-second enforcement timer, the tick that timer runs, and its start and
+// stop.
 #include <memory>
 
 #include "app/framework/Thread.h"
@@ -23,8 +24,16 @@ private:
     std::unique_ptr<Timer> timer_;
 };
 
+// Starts the enforcement afresh: the count to 0, any running worker stopped,
+// a new worker started at the lowest priority. The worker has the UI thread
+// create the one-second enforcement timer.
+void RestartEnforcement();
+// Stops the enforcement worker and its timer, if there is one.
+void StopEnforcement();
+
 // Once a second: compare the trusted time with the usage window; while locked
 // and outside it, the unlock dialog, the countdown and in the end the power-off.
+// The state shows in the caption of the application's main window.
 void EnforcementTick();
 
 // Asks Windows to power off, then for a timed shutdown in 5 seconds. Raises

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Error.h"
+#include "common/Error.h"
 
 namespace pwg {
 namespace {

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "common/OsCalls.h"
+
 namespace pwg {
 namespace {
 
@@ -61,7 +63,7 @@ TSimpleTimer::~TSimpleTimer() {
 bool TSimpleTimer::Arm() {
     if (periodMs_ == 0) return false;
     if (running_) Disarm(true);
-    if (!setTimer(handler_.Handle(), Identifier(), periodMs_, nullptr)) return false;
+    if (!osCalls.setTimer(handler_.Handle(), Identifier(), periodMs_, nullptr)) return false;
     running_ = true;
     ++handler_.timersRunning_;
     return true;

@@ -68,10 +68,6 @@ public:
     // Without a handler a running timer stops ticking but stays marked running.
     void SetOnTick(TickHandler onTick);
 
-    // Tests replace this to make the next timer requests fail; the real
-    // SetTimer cannot be made to fail on demand.
-    static inline UINT_PTR(WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC) = ::SetTimer;
-
 private:
     friend class TSimpleTimerHandler;
 

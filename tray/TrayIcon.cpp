@@ -9,7 +9,7 @@
 #include "app/framework/ErrorReport.h"
 #include "app/framework/Form.h"
 #include "app/framework/Menu.h"
-#include "core/Error.h"
+#include "common/Error.h"
 #include "tray/ImageList.h"
 
 namespace pwg {

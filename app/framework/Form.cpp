@@ -2,16 +2,18 @@
 
 #include <commctrl.h>
 
-#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/Menu.h"
-#include "core/Error.h"
-#include "res/resource.h"
+#include "common/Ansi.h"
+#include "common/Error.h"
 
 namespace pwg {
 namespace {
 
 const char kFormClass[] = "PwgForm";
+// Every form shows the module's own icon, the one Explorer shows for the
+// file: the icon resource numbered 1.
+constexpr WORD kModuleIcon = 1;
 // Posted by Release; destroys the form when dispatched.
 constexpr UINT kReleaseMessage = WM_APP + 1;
 
@@ -63,7 +65,7 @@ Form::Form(Component* owner, std::string_view utf8Caption, int clientWidth, int 
            HMENU menu)
     : Component(owner) {
     RegisterWindowClass(kFormClass, CS_DBLCLKS, FormBrush(),
-                        LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PROGRAM)));
+                        LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kModuleIcon)));
     // No WS_CLIPCHILDREN: group boxes leave their inside to the form to paint.
     DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     DWORD exStyle = 0;

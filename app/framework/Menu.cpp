@@ -2,8 +2,8 @@
 
 #include <unordered_map>
 
-#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
+#include "common/Ansi.h"
 
 namespace pwg {
 namespace {

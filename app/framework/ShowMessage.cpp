@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/Form.h"
+#include "common/Ansi.h"
 #include "common/Handles.h"
 
 namespace pwg {

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "app/framework/Application.h"
-#include "app/framework/OsError.h"
+#include "common/OsError.h"
 
 namespace pwg {
 namespace {

@@ -1,7 +1,8 @@
 #include "app/framework/Timer.h"
 
 #include "app/framework/Window.h"
-#include "core/Error.h"
+#include "common/Error.h"
+#include "common/OsCalls.h"
 
 namespace pwg {
 
@@ -60,7 +61,7 @@ void Timer::Update() {
     HWND window = TimerWindow::ForThisThread();
     const auto id = reinterpret_cast<UINT_PTR>(this);
     KillTimer(window, id);
-    if (interval_ != 0 && enabled_ && onTimer_ && !setTimer(window, id, interval_, nullptr))
+    if (interval_ != 0 && enabled_ && onTimer_ && !osCalls.setTimer(window, id, interval_, nullptr))
         throw Error("Not enough timers available");
 }
 

@@ -28,10 +28,6 @@ public:
     void SetInterval(UINT intervalMs);
     void SetOnTimer(Handler onTimer);
 
-    // Tests replace this to make the next timer requests fail; the real
-    // SetTimer cannot be made to fail on demand.
-    static inline UINT_PTR(WINAPI* setTimer)(HWND, UINT_PTR, UINT, TIMERPROC) = ::SetTimer;
-
 private:
     friend class TimerWindow;
     void Tick();

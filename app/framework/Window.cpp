@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "app/framework/ErrorReport.h"
-#include "app/framework/OsError.h"
+#include "common/OsError.h"
 
 namespace pwg {
 namespace {

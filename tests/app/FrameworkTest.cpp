@@ -4,19 +4,19 @@
 #include <atomic>
 #include <thread>
 
-#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/ErrorReport.h"
 #include "app/framework/Form.h"
-#include "app/framework/OsError.h"
 #include "app/framework/ShowMessage.h"
 #include "app/framework/Thread.h"
 #include "app/framework/Timer.h"
-#include "core/Error.h"
+#include "common/Ansi.h"
+#include "common/Error.h"
+#include "common/OsError.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/Controls.h"
-#include "tests/support/TestForm.h"
 #include "tests/support/Table.h"
+#include "tests/support/TestForm.h"
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {

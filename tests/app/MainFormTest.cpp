@@ -12,10 +12,11 @@
 
 #include "app/AppState.h"
 #include "app/LocalClock.h"
+#include "app/Settings.h"
 #include "app/Unit1.h"
-#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/Timer.h"
+#include "common/Ansi.h"
 #include "core/Scramble.h"
 #include "core/U0_func.h"
 #include "dialogs/U1_psw.h"
@@ -136,12 +137,12 @@ TEST_F(MainFormTest, ExitSavesTheValuesInForceNotWhatThePickersShow) {
 TEST_F(MainFormTest, LeavingWritesStartEndAndPasswordInThatOrder) {
     CreateMainForm();
     std::vector<std::string> names;
-    for (const SettingRecord& r : SettingsInForce()) names.push_back(r.name);
+    for (const SettingRecord& r : settings::ToSave()) names.push_back(r.name);
     EXPECT_EQ(names, (std::vector<std::string>{"BEGTIME", "ENDTIME", "PSW"}));
     // Not loaded, not written.
-    State().windowStartKnown = false;
+    State().windowStart.known = false;
     names.clear();
-    for (const SettingRecord& r : SettingsInForce()) names.push_back(r.name);
+    for (const SettingRecord& r : settings::ToSave()) names.push_back(r.name);
     EXPECT_EQ(names, (std::vector<std::string>{"ENDTIME", "PSW"}));
 }
 
@@ -213,12 +214,13 @@ Watching Answering(const char* caption, Answer answer, void (*ok)(HWND)) {
 }
 
 Watching AnswerPrompt(Answer answer) {
-    return Answering<Tf1_psw>(kPrompt, answer, [](HWND prompt) { TypePassword<Tf1_psw>(prompt, State().password); });
+    return Answering<Tf1_psw>(kPrompt, answer,
+                              [](HWND prompt) { TypePassword<Tf1_psw>(prompt, State().password.value); });
 }
 
 Watching AnswerChange(Answer answer) {
     return Answering<TF2_psw>(kChange, answer, [](HWND change) {
-        TypePasswordChange<TF2_psw>(change, State().password, "n3w", "n3w");
+        TypePasswordChange<TF2_psw>(change, State().password.value, "n3w", "n3w");
     });
 }
 
@@ -364,7 +366,7 @@ HRESULT WINAPI NoTaskScheduler(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* objec
 // brings go as ever.
 TEST_F(MainFormTest, ALogOnTaskThatCannotBeRegisteredStandsInNobodysWay) {
     const UacPolicy uac(true);
-    const StandIn noScheduler(osCalls.coCreateInstance, NoTaskScheduler);
+    const StandIn<&OsCalls::coCreateInstance> noScheduler(NoTaskScheduler);
     {
         WhenMessageBox report;
         main_ = new TMainForm();
@@ -472,7 +474,7 @@ TEST_F(MainFormTest, BlankNewPasswordBecomesTheEmptyPasswordAndReadsBackEmpty) {
     main_->N2Click();
     EXPECT_EQ(State().password, "");
     EXPECT_EQ(StoredSetting("PSW").size(), 2u) << "the seed pair alone";
-    EXPECT_EQ(ReadPassword(), "");
+    EXPECT_EQ(LoadPassword().value, "");
 }
 
 TEST_F(MainFormTest, NewPasswordConfirmedWithATrailingBlankIsRefusedSilently) {

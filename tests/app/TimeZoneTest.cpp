@@ -1,11 +1,11 @@
 // The trusted time in the time zone taken at start-up. This program runs in
 // Central European time, with daylight saving time (ctest sets TZ), and
-// drives the system time (UTC) through the program's source of it.
+// drives the system time (UTC) as the program reads it.
 //
 // Wine cannot change the zone of a running program: SetTimeZoneInformation
 // fails with "privilege not held" and SetDynamicTimeZoneInformation is not
 // implemented. So the tests change it where the program would see a change:
-// the zone and the local clock that kernel32 reports to it.
+// the zone and the local clock that Windows reports to it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,7 +13,6 @@
 #include "app/AppState.h"
 #include "app/LocalClock.h"
 #include "tests/support/AppFixture.h"
-#include "tests/support/ImportPatch.h"
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {
@@ -45,10 +44,8 @@ void WINAPI ChinaLocalTime(LPSYSTEMTIME st) {
 
 // The time zone set to China's while the program runs, as it sees it.
 struct ZoneMovedToChina {
-    const ImportPatch zone{GetModuleHandleA(nullptr), "KERNEL32.dll", "GetDynamicTimeZoneInformation",
-                           reinterpret_cast<const void*>(&ChinaZone)};
-    const ImportPatch clock{GetModuleHandleA(nullptr), "KERNEL32.dll", "GetLocalTime",
-                            reinterpret_cast<const void*>(&ChinaLocalTime)};
+    const StandIn<&OsCalls::getDynamicTimeZoneInformation> zone{ChinaZone};
+    const StandIn<&OsCalls::getLocalTime> clock{ChinaLocalTime};
 };
 
 class TimeZoneTest : public AppFixture {
@@ -59,12 +56,9 @@ protected:
         GetDynamicTimeZoneInformation(&zone);
         ASSERT_TRUE(zone.Bias == -60 && zone.DaylightDate.wMonth == 3 && zone.StandardDate.wMonth == 10)
             << "not in Central European time: run with TZ=CET-1CEST,M3.5.0,M10.5.0/3 (ctest sets it)";
-        systemTimeSource = &DrivenUtc;
     }
-    void TearDown() override {
-        systemTimeSource = &::GetSystemTime;
-        AppFixture::TearDown();
-    }
+
+    const StandIn<&OsCalls::getSystemTime> drivenUtc_{DrivenUtc};
 
     void StartAt(const SYSTEMTIME& utc) {
         utcNow = utc;

@@ -14,9 +14,9 @@
 #include <optional>
 #include <vector>
 
+#include "FakeSntpServer.h"
 #include "app/AppState.h"
 #include "app/LocalClock.h"
-#include "tests/gettime/FakeSntpServer.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/ImportPatch.h"
 

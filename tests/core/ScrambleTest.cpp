@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Error.h"
+#include "common/Error.h"
 
 namespace pwg {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "core/Error.h"
+#include "common/Error.h"
 
 namespace pwg {
 namespace {

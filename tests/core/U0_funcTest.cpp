@@ -7,7 +7,7 @@
 #include <cmath>
 #include <optional>
 
-#include "core/Error.h"
+#include "common/Error.h"
 #include "core/Scramble.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/Registry.h"
@@ -37,7 +37,7 @@ TEST_F(SettingsStore, WithoutTheSectionTheDefaultsApplyAndNothingIsWritten) {
     const UsageWindow window = ReadUsageWindow();
     EXPECT_EQ(InMs(window.start), 8 * 3600000LL);
     EXPECT_EQ(InMs(window.end), 21 * 3600000LL + 30 * 60000);
-    EXPECT_EQ(ReadPassword(), "739105");
+    EXPECT_EQ(LoadPassword().value, "739105");
     EXPECT_EQ(ReadStoredSetting("ASTD", "PSW"), std::nullopt);
     EXPECT_EQ(ContentsOf(HKEY_CURRENT_CONFIG, "ASTD"), std::nullopt);
 }
@@ -100,7 +100,7 @@ TEST_F(SettingsStore, WritesTextAsRegSzWithItsTerminator) {
 
 TEST_F(SettingsStore, StoredPasswordIsUnscrambled) {
     ASSERT_TRUE(WriteSettings({{"ASTD", "PSW", Scramble("s3cret", kPasswordKey)}}));
-    EXPECT_EQ(ReadPassword(), "s3cret");
+    EXPECT_EQ(LoadPassword().value, "s3cret");
     const std::string scrambledDefault = ScrambledDefaultPassword();
     EXPECT_EQ(scrambledDefault.size(), 14u);
     EXPECT_EQ(Unscramble(scrambledDefault, kPasswordKey), "739105");
@@ -208,7 +208,6 @@ TEST_F(LocaleTimeText, FollowsTheLocaleItWasLastRefreshedFrom) {
     EXPECT_EQ(TimeToText(21.5 / 24), before);
 
     RefreshTimeFormat();
-    EXPECT_EQ(CurrentTimeFormat().timeSeparator, ".");
     EXPECT_EQ(TimeToText(21.5 / 24), "\xCF\xC2\xCE\xE7 9.30.00");
     EXPECT_EQ(InMs(TextToTime("\xCF\xC2\xCE\xE7 9.30")), 21 * 3600000LL + 30 * 60000);
     EXPECT_EQ(InMs(TextToTime("9.30.00 pm")), 21 * 3600000LL + 30 * 60000);

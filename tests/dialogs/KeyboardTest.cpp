@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/AppState.h"
-#include "app/framework/Ansi.h"
+#include "common/Ansi.h"
 #include "dialogs/U1_psw.h"
 #include "dialogs/U2_psw.h"
 #include "dialogs/U3_psw.h"

@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "app/framework/Ansi.h"
+#include "common/Ansi.h"
 
 namespace pwg::test {
 namespace {

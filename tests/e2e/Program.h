@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/framework/Ansi.h"
+#include "common/Ansi.h"
 #include "common/Handles.h"
 #include "tests/support/Controls.h"
 #include "tests/support/Wait.h"

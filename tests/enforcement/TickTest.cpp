@@ -9,9 +9,9 @@
 #include <stdexcept>
 
 #include "app/AppState.h"
-#include "app/framework/Ansi.h"
 #include "app/framework/Application.h"
 #include "app/framework/Timer.h"
+#include "common/Ansi.h"
 #include "dialogs/U2_psw.h"
 #include "dialogs/U3_psw.h"
 #include "enforcement/u0_shutThread.h"

@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include "FakeSntpServer.h"
 #include "gettime/TimeClient.h"
-#include "tests/gettime/FakeSntpServer.h"
 #include "tests/support/Registry.h"
 
 namespace gettime {

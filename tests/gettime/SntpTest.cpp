@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/gettime/ReplyBytes.h"
+#include "ReplyBytes.h"
 
 #include <functional>
 

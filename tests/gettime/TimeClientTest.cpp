@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "tests/gettime/FakeSntpServer.h"
+#include "FakeSntpServer.h"
 
 namespace gettime {
 namespace {

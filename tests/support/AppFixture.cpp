@@ -1,7 +1,6 @@
 #include "tests/support/AppFixture.h"
 
 #include "app/framework/Application.h"
-#include "app/framework/Timer.h"
 #include "common/Handles.h"
 #include "core/U0_func.h"
 #include "dialogs/U3_psw.h"
@@ -28,6 +27,13 @@ BOOL WINAPI RecordShutdown(LPSTR computer, LPSTR message, DWORD timeout, BOOL fo
 // Never the real ones in a test: they would end the test run's own session.
 BOOL WINAPI RefuseExitWindows(UINT, DWORD) { return FALSE; }
 BOOL WINAPI RefuseShutdown(LPSTR, LPSTR, DWORD, BOOL, BOOL) { return FALSE; }
+// In place before any test runs (the table is made before this, being
+// defined before it here); each recorder leaves them in place again.
+const bool g_shutdownRefused = [] {
+    osCalls.exitWindowsEx = RefuseExitWindows;
+    osCalls.initiateSystemShutdown = RefuseShutdown;
+    return true;
+}();
 
 UINT_PTR WINAPI RecordTimerRequest(HWND window, UINT_PTR id, UINT ms, TIMERPROC proc) {
     TimerRequests::intervals.push_back(ms);
@@ -56,13 +62,13 @@ ShutdownRecorder::ShutdownRecorder() {
     exitResult = shutdownResult = TRUE;
     exitError = 0;
     privilegeHeld = false;
-    shutdownCalls.exitWindowsEx = RecordExitWindows;
-    shutdownCalls.initiateSystemShutdown = RecordShutdown;
+    osCalls.exitWindowsEx = RecordExitWindows;
+    osCalls.initiateSystemShutdown = RecordShutdown;
 }
 
 ShutdownRecorder::~ShutdownRecorder() {
-    shutdownCalls.exitWindowsEx = RefuseExitWindows;
-    shutdownCalls.initiateSystemShutdown = RefuseShutdown;
+    osCalls.exitWindowsEx = RefuseExitWindows;
+    osCalls.initiateSystemShutdown = RefuseShutdown;
 }
 
 bool ShutdownPrivilegeEnabled() {
@@ -76,13 +82,10 @@ bool ShutdownPrivilegeEnabled() {
     return enabled != FALSE;
 }
 
-TimerRequests::TimerRequests() {
+TimerRequests::TimerRequests() : recording_(RecordTimerRequest) {
     intervals.clear();
     fail = false;
-    Timer::setTimer = RecordTimerRequest;
 }
-
-TimerRequests::~TimerRequests() { Timer::setTimer = ::SetTimer; }
 
 void AppFixture::SetUp() {
     ResetApplication();

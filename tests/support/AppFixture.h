@@ -11,26 +11,12 @@
 
 #include "app/AppState.h"
 #include "app/Unit1.h"
-#include "common/OsCalls.h"
 #include "tests/support/Registry.h"
+#include "tests/support/StandIn.h"
 
 namespace pwg::test {
 
 inline constexpr char kTestTitle[] = "pwg tests";
-
-// Stands in for one entry of the operating-system call table (osCalls) until it goes.
-template <class Call>
-class StandIn {
-public:
-    StandIn(Call& entry, Call replacement) : entry_(entry), saved_(entry) { entry = replacement; }
-    ~StandIn() { entry_ = saved_; }
-    StandIn(const StandIn&) = delete;
-    StandIn& operator=(const StandIn&) = delete;
-
-private:
-    Call& entry_;
-    Call saved_;
-};
 
 // The application object as a fresh program has it: the test title, no main
 // window (shown when there is one), not terminated, its window hidden and not
@@ -54,13 +40,15 @@ struct ShutdownRecorder {
 
 bool ShutdownPrivilegeEnabled();
 
-// The intervals the framework's timers asked Windows for, in order; with
-// `fail`, Windows refuses them.
+// The intervals the timers asked Windows for, in order; with `fail`,
+// Windows refuses them.
 struct TimerRequests {
     TimerRequests();
-    ~TimerRequests();
     static inline std::vector<UINT> intervals;
     static inline bool fail = false;
+
+private:
+    const StandIn<&OsCalls::setTimer> recording_;
 };
 
 class AppFixture : public ::testing::Test {
@@ -76,3 +64,11 @@ protected:
 };
 
 }  // namespace pwg::test
+
+namespace pwg {
+// A setting in force as a failed assertion shows it: its value.
+template <class T>
+void PrintTo(const InForce<T>& setting, std::ostream* os) {
+    *os << ::testing::PrintToString(setting.value);
+}
+}  // namespace pwg

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <type_traits>
 
-#include "app/framework/Ansi.h"
 #include "app/framework/Form.h"
+#include "common/Ansi.h"
 #include "tests/support/Wait.h"
 
 namespace pwg::test {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Error.h"
+#include "common/Error.h"
 #include "res/resource.h"
 #include "tests/tray/TraySupport.h"
 

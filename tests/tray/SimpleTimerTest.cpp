@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "tests/support/StandIn.h"
 #include "tests/support/Wait.h"
 
 namespace pwg {
@@ -86,9 +87,11 @@ UINT_PTR WINAPI RefuseTimer(HWND, UINT_PTR, UINT, TIMERPROC) { return 0; }
 
 TEST(SimpleTimer, FailedSetTimerLeavesTheTimerStopped) {
     TSimpleTimer timer(50);
-    TSimpleTimer::setTimer = RefuseTimer;
-    const bool armed = timer.Arm();
-    TSimpleTimer::setTimer = ::SetTimer;
+    bool armed;
+    {
+        const test::StandIn<&OsCalls::setTimer> refused(RefuseTimer);
+        armed = timer.Arm();
+    }
     EXPECT_FALSE(armed);
     EXPECT_FALSE(timer.Running());
     EXPECT_EQ(Running(), 0);

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/framework/Ansi.h"
+#include "common/Ansi.h"
 #include "res/resource.h"
 #include "tests/tray/TraySupport.h"
 #include "tray/ImageList.h"

@@ -2,6 +2,7 @@
 // Failures are raised as exceptions carrying the message text the user sees.
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace pwg {
 

@@ -1,8 +1,8 @@
-#include "app/framework/OsError.h"
+#include "common/OsError.h"
 
 #include <cstdio>
 
-#include "core/Error.h"
+#include "common/Error.h"
 
 namespace pwg {
 namespace {

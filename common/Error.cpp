@@ -1,4 +1,4 @@
-#include "core/Error.h"
+#include "common/Error.h"
 
 namespace pwg {
 

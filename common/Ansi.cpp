@@ -1,4 +1,4 @@
-#include "app/framework/Ansi.h"
+#include "common/Ansi.h"
 
 #include <windows.h>
 

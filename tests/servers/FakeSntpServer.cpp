@@ -1,4 +1,4 @@
-#include "tests/gettime/FakeSntpServer.h"
+#include "FakeSntpServer.h"
 
 #include <ws2tcpip.h>
 

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "core/Error.h"
+#include "common/Error.h"
 
 namespace pwg {
 

@@ -1,6 +1,6 @@
-#include "core/Com.h"
+#include "common/Com.h"
 
-#include "app/framework/OsError.h"
+#include "common/OsError.h"
 
 namespace pwg {
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "ReplyBytes.h"
 #include "gettime/WinHandles.h"
-#include "tests/gettime/ReplyBytes.h"
 
 namespace gettime {
 

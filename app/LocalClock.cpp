@@ -19,7 +19,8 @@ constexpr long long kDays1601To1899 = 109205;
 
 SYSTEMTIME PickerValue(HWND picker) {
     SYSTEMTIME st{};
-    if (SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) != GDT_VALID) osCalls.getLocalTime(&st);
+    if (SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st)) != GDT_VALID)
+        osCalls.getLocalTime(&st);
     return st;
 }
 

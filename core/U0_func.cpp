@@ -118,7 +118,8 @@ bool WriteSettings(const std::vector<SettingRecord>& batch) {
 std::optional<std::string> RegisterAutoStart() {
     const std::string path = ModulePath();
     RegKey run;
-    if (path.empty() || run.Create(HKEY_LOCAL_MACHINE, kAutoStartKey, KEY_ALL_ACCESS | kAutoStartView) != ERROR_SUCCESS ||
+    if (path.empty() ||
+        run.Create(HKEY_LOCAL_MACHINE, kAutoStartKey, KEY_ALL_ACCESS | kAutoStartView) != ERROR_SUCCESS ||
         RegSetValueExA(run.get(), kAutoStartValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                        static_cast<DWORD>(path.size() + 1)) != ERROR_SUCCESS)
         throw Error(MessageWith("Failed to set data for '%s'", kAutoStartValue));

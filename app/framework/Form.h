@@ -45,7 +45,6 @@ public:
     // active: the first field of a dialog at first, then wherever the user
     // left it. None: the form itself takes the focus.
     void SetActiveControl(HWND control) { activeControl_ = control; }
-    HWND ActiveControl() const { return activeControl_; }
     // The focus into an entry with all its text selected, so that what is
     // typed next replaces it.
     static void FocusEntry(HWND entry);

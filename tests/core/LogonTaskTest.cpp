@@ -117,9 +117,8 @@ TEST_F(LogonTask, WithUserAccountControlOffNoneIsRegisteredAndTheExitRemovesIt) 
     RemoveLogonTaskWithoutUac();
     ASSERT_TRUE(TaskSettings()) << "kept while UAC is on";
     // Switched off as an administrator's 64-bit tools switch it, whatever this build's width.
-    ASSERT_EQ(
-        test::NativeReg(std::string("add HKLM\\") + test::UacPolicy::kKey + " /v EnableLUA /t REG_DWORD /d 0 /f").exitCode,
-        0u);
+    const std::string off = std::string("add HKLM\\") + test::UacPolicy::kKey + " /v EnableLUA /t REG_DWORD /d 0 /f";
+    ASSERT_EQ(test::NativeReg(off).exitCode, 0u);
     EXPECT_FALSE(UserAccountControlOn());
     RemoveLogonTaskWithoutUac();
     EXPECT_FALSE(TaskSettings());

@@ -161,7 +161,8 @@ TEST_F(SettingsStore, ItsKeysAreWhereAnAdministratorsToolsLook) {
 
     RegisterAutoStart();
     const std::string path = StoredRaw(HKEY_LOCAL_MACHINE, kRunKey, kAutoStartValue, kRunView).value().second.c_str();
-    const RegToolRun wow = NativeReg("query HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run /v pw_gate");
+    const RegToolRun wow =
+        NativeReg("query HKLM\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Run /v pw_gate");
     EXPECT_NE(wow.output.find(path), std::string::npos) << wow.output;
     EXPECT_NE(NativeReg("query HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run /v pw_gate").exitCode, 0u)
         << "an entry in the 64-bit view too";

@@ -274,7 +274,8 @@ TEST_F(EndToEnd, TheUnlockDialogComesInFrontOfAnotherProgramAndTheKeyboardTypesI
     // The editor comes to the front, on top of everything; the dialog stays in front of it.
     SetForegroundWindow(other);
     BringWindowToTop(other);
-    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 3000)) << "the editor never came to the front";
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 3000))
+        << "the editor never came to the front";
     EXPECT_TRUE(InFrontOf(first, other));
     // Closed with its close box while the editor is in front, the dialog
     // opens afresh at the next tick.
@@ -288,7 +289,8 @@ TEST_F(EndToEnd, TheUnlockDialogComesInFrontOfAnotherProgramAndTheKeyboardTypesI
 
     // A wrong password and Enter: told, and the caret stays for the next try.
     ASSERT_TRUE(TypeOnKeyboard("123"));
-    EXPECT_TRUE(WaitUntil([&] { return Text(GetDlgItem(unlock, Tf3_psw::kLabelFX2)) == ToAnsi("密码错误！"); }, 2000));
+    const HWND told = GetDlgItem(unlock, Tf3_psw::kLabelFX2);
+    EXPECT_TRUE(WaitUntil([&] { return Text(told) == ToAnsi("密码错误！"); }, 2000));
     ASSERT_TRUE(TypeOnKeyboard("739105"));
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000))
         << "still open, the entry reading \"" << Text(GetDlgItem(unlock, Tf3_psw::kEdit1)).value_or("") << "\"";

@@ -256,14 +256,16 @@ bool Form::OnActivate(WPARAM state) {
         if (focus && IsChild(Handle(), focus)) activeControl_ = focus;
         return false;
     }
-    if (HIWORD(state) || !activeControl_ || !IsWindow(activeControl_)) return false;
-    SetFocus(activeControl_);
-    return true;
+    return !HIWORD(state) && FocusActiveControl();
 }
 
-void Form::OnSetFocus() {
-    // Someone gave the form itself the focus: it belongs in its active control.
-    if (activeControl_ && IsWindow(activeControl_) && IsWindowEnabled(activeControl_)) SetFocus(activeControl_);
+// Someone gave the form itself the focus: it belongs in its active control.
+void Form::OnSetFocus() { FocusActiveControl(); }
+
+bool Form::FocusActiveControl() {
+    if (!activeControl_ || !IsWindow(activeControl_) || !IsWindowEnabled(activeControl_)) return false;
+    SetFocus(activeControl_);
+    return true;
 }
 
 void Form::FocusEntry(HWND entry) {

@@ -98,6 +98,8 @@ private:
     LRESULT OnCtlColor(HDC dc, HWND control, bool edit);
     bool OnActivate(WPARAM state);
     void OnSetFocus();
+    // True when the focus went there.
+    bool FocusActiveControl();
     void OnPrintClient(HDC dc);
     void OnRelease();
     void EndOfModalLoop();

@@ -28,7 +28,7 @@ BOOL WINAPI RecordShutdown(LPSTR computer, LPSTR message, DWORD timeout, BOOL fo
 BOOL WINAPI RefuseExitWindows(UINT, DWORD) { return FALSE; }
 BOOL WINAPI RefuseShutdown(LPSTR, LPSTR, DWORD, BOOL, BOOL) { return FALSE; }
 // In place before any test runs (the table is made before this, being
-// defined before it here); each recorder leaves them in place again.
+// defined before it here); a recorder puts back what it found.
 const bool g_shutdownRefused = [] {
     osCalls.exitWindowsEx = RefuseExitWindows;
     osCalls.initiateSystemShutdown = RefuseShutdown;
@@ -57,18 +57,11 @@ void ResetState() {
     State() = AppState{};
 }
 
-ShutdownRecorder::ShutdownRecorder() {
+ShutdownRecorder::ShutdownRecorder() : exit_(RecordExitWindows), shutdown_(RecordShutdown) {
     calls.clear();
     exitResult = shutdownResult = TRUE;
     exitError = 0;
     privilegeHeld = false;
-    osCalls.exitWindowsEx = RecordExitWindows;
-    osCalls.initiateSystemShutdown = RecordShutdown;
-}
-
-ShutdownRecorder::~ShutdownRecorder() {
-    osCalls.exitWindowsEx = RefuseExitWindows;
-    osCalls.initiateSystemShutdown = RefuseShutdown;
 }
 
 bool ShutdownPrivilegeEnabled() {

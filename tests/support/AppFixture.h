@@ -29,13 +29,16 @@ void ResetState();
 // "InitiateSystemShutdown <computer> <message> 5 1 0".
 struct ShutdownRecorder {
     ShutdownRecorder();
-    ~ShutdownRecorder();
     static inline std::vector<std::string> calls;
     static inline BOOL exitResult = TRUE;
     static inline DWORD exitError = 0;
     static inline BOOL shutdownResult = TRUE;
     // Whether the shutdown privilege was on at the last timed shutdown request.
     static inline bool privilegeHeld = false;
+
+private:
+    const StandIn<&OsCalls::exitWindowsEx> exit_;
+    const StandIn<&OsCalls::initiateSystemShutdown> shutdown_;
 };
 
 bool ShutdownPrivilegeEnabled();

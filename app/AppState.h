@@ -19,9 +19,11 @@ struct AppState {
     InForce<std::string> password;  // administrator password, ANSI, compared exactly
     InForce<double> windowStart;    // usage window, times of day
     InForce<double> windowEnd;
+    InForce<std::string> timeZone;  // Windows' name of the zone times of day are judged in
+    InForce<long long> networkTime;  // the last time the network told, seconds since 1970 UTC; 0: never
+    InForce<bool> locked;            // the enforcement acts
     double trustedTime = 0;   // the snapshot the enforcement compares
     int today = 0;            // days since 1899-12-30; only dates the time pickers
-    bool locked = false;
     bool closePermit = false;
     bool shutdownLatch = false;
     int32_t countdown = 0;

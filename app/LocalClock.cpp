@@ -5,6 +5,8 @@
 #include <cmath>
 #include <optional>
 
+#include "app/TrustedClockRules.h"
+#include "common/Ansi.h"
 #include "common/OsCalls.h"
 #include "core/ZoneRules.h"
 
@@ -44,6 +46,30 @@ ZoneRules RulesOf(const Info& z) {
 }
 
 std::optional<TimeZoneRules> captured;
+std::string capturedName;
+
+std::string NameOf(const DYNAMIC_TIME_ZONE_INFORMATION& info) {
+    char name[sizeof info.TimeZoneKeyName * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, info.TimeZoneKeyName, -1, name, sizeof name, nullptr, nullptr);
+    return name;
+}
+
+long long SystemUtcMs() {
+    SYSTEMTIME now;
+    osCalls.getSystemTime(&now);
+    return UnixMsOf(CivilOf(now));
+}
+
+double TimeOfDayAt(long long utcMs) {
+    const CivilTime utc = CivilOfUnixMs(utcMs);
+    if (captured) return TimeOfDayOf(LocalFromUtc(*captured, utc));
+    const SYSTEMTIME st{static_cast<WORD>(utc.year), static_cast<WORD>(utc.month), 0, static_cast<WORD>(utc.day),
+                        static_cast<WORD>(utc.hour), static_cast<WORD>(utc.minute), static_cast<WORD>(utc.second),
+                        static_cast<WORD>(utc.millisecond)};
+    SYSTEMTIME local = st;
+    SystemTimeToTzSpecificLocalTime(nullptr, &st, &local);
+    return TimeOfDay(local);
+}
 
 }  // namespace
 
@@ -53,6 +79,7 @@ void CaptureTimeZone() {
     DYNAMIC_TIME_ZONE_INFORMATION info{};
     if (osCalls.getDynamicTimeZoneInformation(&info) == TIME_ZONE_ID_INVALID) {
         captured.reset();
+        capturedName.clear();
         return;
     }
     TimeZoneRules zone{RulesOf(info), {}};
@@ -67,7 +94,30 @@ void CaptureTimeZone() {
         }
     }
     captured = std::move(zone);
+    capturedName = NameOf(info);
 }
+
+bool UseTimeZone(std::string_view name) {
+    DYNAMIC_TIME_ZONE_INFORMATION info{};
+    const std::wstring wide = WideFromAnsi(name);
+    if (name.empty() || wide.size() >= std::size(info.TimeZoneKeyName)) return false;
+    wide.copy(info.TimeZoneKeyName, wide.size());
+    SYSTEMTIME now;
+    osCalls.getSystemTime(&now);
+    TimeZoneRules zone;
+    for (int year = now.wYear - 1; year <= now.wYear + 1; ++year) {
+        TIME_ZONE_INFORMATION rules{};
+        // Windows looks the zone up by its name.
+        if (!GetTimeZoneInformationForYear(static_cast<USHORT>(year), &info, &rules)) return false;
+        zone.years[year] = RulesOf(rules);
+        if (year == now.wYear) zone.rules = RulesOf(rules);
+    }
+    captured = std::move(zone);
+    capturedName = std::string(name);
+    return true;
+}
+
+const std::string& TimeZoneName() { return capturedName; }
 
 int DateOf(const SYSTEMTIME& st) {
     SYSTEMTIME midnight{st.wYear, st.wMonth, 0, st.wDay, 0, 0, 0, 0};
@@ -77,14 +127,10 @@ int DateOf(const SYSTEMTIME& st) {
     return static_cast<int>(ticks / kTicksPerDay - kDays1601To1899);
 }
 
-double LocalTimeOfDay() {
-    SYSTEMTIME st;
-    if (!captured) {
-        osCalls.getLocalTime(&st);
-        return TimeOfDay(st);
-    }
-    osCalls.getSystemTime(&st);
-    return TimeOfDayOf(LocalFromUtc(*captured, CivilOf(st)));
+double LocalTimeOfDay() { return TimeOfDayAt(SystemUtcMs()); }
+
+double LocalTimeOfDayNotBefore(long long notBefore) {
+    return TimeOfDayAt(BelievedUtcMs(SystemUtcMs(), notBefore * 1000));
 }
 
 int LocalDate() {

@@ -22,4 +22,21 @@ constexpr FetchOutcome AfterFetch(bool fetched, int failures) {
 // Until then the snapshot stays where the last good fetch put it.
 constexpr bool FallbackTakesSnapshot(int failures) { return failures > kFailuresBeforeFallback; }
 
+// The local clock (UTC, ms since 1970) as far as it is believed: never before
+// the last time the network told (0: it never told). A standard user cannot
+// set the clock, but the firmware's setup can, while the network is off.
+constexpr long long BelievedUtcMs(long long clockMs, long long networkMs) {
+    return clockMs < networkMs ? networkMs : clockMs;
+}
+
+// The last network time is stored when it is this far from the stored one
+// (either way: what the network says now is what counts): often enough to
+// bound what a clock set back can win, seldom enough to leave the registry
+// alone in between.
+inline constexpr long long kNetworkTimeStoreSeconds = 600;
+constexpr bool StoresNetworkTime(long long fetched, long long stored) {
+    return fetched != 0 && (stored == 0 || fetched - stored >= kNetworkTimeStoreSeconds ||
+                            stored - fetched >= kNetworkTimeStoreSeconds);
+}
+
 }  // namespace pwg

@@ -97,14 +97,14 @@ void TMainForm::FormCreate() {
             taskFailure_ = std::move(*failure);
             PostMessageA(Handle(), kTellTaskFailure, 0, 0);
         }
-        state.locked = false;
+        state.locked.value = false;  // in force once loaded
         state.closePermit = false;
         state.shutdownLatch = false;
         state.syncFailures = 0;
         settings::Load();
         SetPickerTime(Start_Time, state.windowStart);
         SetPickerTime(End_Time, state.windowEnd);
-        state.trustedTime = LocalTimeOfDay();
+        state.trustedTime = LocalTimeOfDayNotBefore(state.networkTime);
         state.today = LocalDate();
         SetPickerDate(Start_Time, state.today);
         SetPickerDate(End_Time, state.today);
@@ -152,7 +152,7 @@ void TMainForm::sBitBtn1Click() {
         TrayIcon1->SendToTray();
     } else {
         // Undo unconfirmed edits; what is in force stays.
-        const UsageWindow stored = ReadUsageWindow();
+        const UsageWindow stored = settings::StoredWindow();
         SetPickerTime(Start_Time, stored.start);
         SetPickerTime(End_Time, stored.end);
     }
@@ -232,19 +232,32 @@ void TMainForm::Timer1Timer() {
     AppState& state = State();
     // Blocks the UI thread for at most the library's one-second bound.
     const bool fetched = GetTimeFromServer(6, &state.fetchedTime) != 0;
-    if (fetched) UpdateSysTime(state.fetchedTime);
+    if (fetched) {
+        UpdateSysTime(state.fetchedTime);
+        state.networkTime = state.fetchedTime;
+        settings::StoreNetworkTime();
+    }
     const FetchOutcome outcome = AfterFetch(fetched, state.syncFailures);
     state.syncFailures = outcome.failures;
     if (outcome.takeSnapshot) {
         // Read from the clock just set, so a clock moved by hand counts only until here.
-        state.trustedTime = LocalTimeOfDay();
+        state.trustedTime = LocalTimeOfDayNotBefore(state.networkTime);
         state.today = LocalDate();
     }
 }
 
 void TMainForm::Timer2Timer() {
     AppState& state = State();
-    if (FallbackTakesSnapshot(state.syncFailures)) state.trustedTime = LocalTimeOfDay();
+    if (FallbackTakesSnapshot(state.syncFailures)) state.trustedTime = LocalTimeOfDayNotBefore(state.networkTime);
+}
+
+void TMainForm::OnResume() {
+    // The snapshot is as old as the sleep was long: the local clock stands in
+    // at once, as at start-up, and the network is asked as soon as the
+    // message queue lets it (not inside the power notice, which Windows
+    // expects answered at once).
+    State().trustedTime = LocalTimeOfDayNotBefore(State().networkTime);
+    PostMessageA(Handle(), kSyncNow, 0, 0);
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -255,6 +268,11 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_SYSCOMMAND: OnSysCommand(wParam, lParam); return 0;
         case WM_SETTINGCHANGE: OnSettingChange(reinterpret_cast<const char*>(lParam)); break;
+        case WM_POWERBROADCAST:
+            // Sent at every resume; a resume by the user brings PBT_APMRESUMESUSPEND after it.
+            if (wParam == PBT_APMRESUMEAUTOMATIC) OnResume();
+            return TRUE;
+        case kSyncNow: Timer1Timer(); return 0;
         case kTellTaskFailure: ReportError(Error(taskFailure_)); return 0;
     }
     return Form::HandleMessage(message, wParam, lParam);

@@ -21,6 +21,8 @@ public:
     enum MenuCommand : UINT { kCmdN2 = 202, kCmdN3, kCmdN4, kCmdN6 = 206, kCmdN7, kCmdN8 };
     // Posted by the start-up sequence: the log-on task's failure, told once it is done.
     static constexpr UINT kTellTaskFailure = WM_APP + 10;
+    // Posted after a resume from sleep: a network fetch at once.
+    static constexpr UINT kSyncNow = WM_APP + 11;
 
     // Creates the window and runs the start-up sequence.
     TMainForm();
@@ -60,6 +62,8 @@ private:
     void OnEndSession();
     void OnSysCommand(WPARAM command, LPARAM lParam);
     void OnSettingChange(const char* area);
+    // Back from sleep: a new snapshot now, and a fetch right after.
+    void OnResume();
     // "I am here; double-click me" in a balloon from the tray icon.
     void ShowHereNotice();
     // Shows a password prompt owned by this window; true when it ended with OK.

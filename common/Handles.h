@@ -65,11 +65,13 @@ public:
         reset(status == ERROR_SUCCESS ? key : nullptr);
         return status;
     }
-    // The key, made first (with missing parents) when needed.
-    LSTATUS Create(HKEY root, const char* path, REGSAM access) {
+    // The key, made first (with missing parents) when needed; `created` tells which.
+    LSTATUS Create(HKEY root, const char* path, REGSAM access, bool* created = nullptr) {
         HKEY key = nullptr;
+        DWORD disposition = 0;
         const LSTATUS status =
-            RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, nullptr);
+            RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key, &disposition);
+        if (created) *created = status == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY;
         reset(status == ERROR_SUCCESS ? key : nullptr);
         return status;
     }

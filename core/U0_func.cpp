@@ -1,5 +1,7 @@
 #include "core/U0_func.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -19,6 +21,24 @@ namespace {
 void TouchKeptUserKey() {
     RegKey kept;
     kept.Create(HKEY_CURRENT_USER, kKeptUserKey, KEY_ALL_ACCESS);
+}
+
+// SYSTEM and Administrators, full access, for the key and what it may hold;
+// protected, so nothing of the hive's own list is inherited.
+constexpr char kSettingsAccess[] = "D:P(A;OICI;KA;;;SY)(A;OICI;KA;;;BA)";
+
+// On the first open of the section's key in a process, and whenever it is
+// made. A list that cannot be set is no reason to fail the access: the key
+// keeps the list it had, as before.
+void Protect(HKEY section, bool created = false) {
+    static bool done = false;
+    if (done && !created) return;
+    done = true;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kSettingsAccess, SDDL_REVISION_1, &descriptor, nullptr))
+        return;
+    RegSetKeySecurity(section, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
 }
 
 std::string ModulePath() {
@@ -73,12 +93,14 @@ std::string ReadSetting(std::string_view section, std::string_view name, std::st
 std::optional<std::string> ReadStoredSetting(std::string_view section, std::string_view name) {
     TouchKeptUserKey();
     RegKey key;
-    if (key.Open(HKEY_CURRENT_CONFIG, std::string(section).c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
-        return std::nullopt;
+    LSTATUS status = key.Open(HKEY_CURRENT_CONFIG, std::string(section).c_str(), KEY_ALL_ACCESS);
+    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    if (status != ERROR_SUCCESS) throw Error(MessageWith("Failed to get data for '%s'", name));
+    Protect(key.get());
 
     const std::string valueName(name);
     DWORD type = 0, size = 0;
-    LSTATUS status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
+    status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
     if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
     if (status != ERROR_SUCCESS) throw Error(MessageWith("Failed to get data for '%s'", name));
     if (size == 0) return std::string();
@@ -98,8 +120,10 @@ std::optional<std::string> ReadStoredSetting(std::string_view section, std::stri
 void WriteSetting(const SettingRecord& record) {
     TouchKeptUserKey();
     RegKey key;
-    if (key.Create(HKEY_CURRENT_CONFIG, record.section.c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS)
+    bool created = false;
+    if (key.Create(HKEY_CURRENT_CONFIG, record.section.c_str(), KEY_ALL_ACCESS, &created) != ERROR_SUCCESS)
         throw Error(MessageWith("Failed to create key %s", record.section));
+    Protect(key.get(), created);
     if (RegSetValueExA(key.get(), record.name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(record.value.c_str()),
                        static_cast<DWORD>(record.value.size() + 1)) != ERROR_SUCCESS)
         throw Error(MessageWith("Failed to set data for '%s'", record.name));
@@ -138,22 +162,6 @@ std::optional<std::string> RegisterAutoStart() {
 }
 
 std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }
-
-InForce<std::string> LoadPassword() {
-    std::optional<std::string> stored = ReadStoredSetting(kSettingsSection, kPasswordValue);
-    std::string password = Unscramble(stored.value_or(ScrambledDefaultPassword()), kPasswordKey);
-    return {std::move(password), true, std::move(stored)};
-}
-
-InForce<double> LoadTime(std::string_view name, std::string_view defaultText) {
-    std::optional<std::string> stored = ReadStoredSetting(kSettingsSection, name);
-    const double time = TextToTime(stored ? std::string_view(*stored) : defaultText);
-    return {time, true, std::move(stored)};
-}
-
-UsageWindow ReadUsageWindow() {
-    return {LoadTime(kBeginTimeValue, kDefaultBeginTime).value, LoadTime(kEndTimeValue, kDefaultEndTime).value};
-}
 
 void RefreshTimeFormat() { CachedTimeFormat() = ReadLocaleTimeFormat(); }
 

@@ -21,6 +21,12 @@ inline constexpr std::string_view kBeginTimeValue = "BEGTIME";
 inline constexpr std::string_view kEndTimeValue = "ENDTIME";
 inline constexpr std::string_view kDefaultBeginTime = "08:00:00";
 inline constexpr std::string_view kDefaultEndTime = "21:30:00";
+// Kept so that the lock, and the time it is judged by, survive a restart: the
+// lock flag ("1" or "0"), the time zone the usage window was confirmed in
+// (Windows' name for it), and the last time the network told (UTC).
+inline constexpr std::string_view kLockValue = "LOCKED";
+inline constexpr std::string_view kTimeZoneValue = "TIMEZONE";
+inline constexpr std::string_view kNetworkTimeValue = "NETTIME";
 
 // The program's entry among those Windows starts at log-on (HKEY_LOCAL_MACHINE),
 // in the 32-bit registry view: on 64-bit Windows that is
@@ -44,7 +50,14 @@ struct SettingRecord {
 // The text of a value under HKEY_CURRENT_CONFIG\section, up to its first NUL;
 // the default when the key or the value is missing, "" for a zero-length value.
 // Throws pwg::Error "Invalid data type for '<name>'" for anything but REG_SZ
-// and REG_EXPAND_SZ (not expanded), "Failed to get data for '<name>'".
+// and REG_EXPAND_SZ (not expanded), "Failed to get data for '<name>'" for any
+// other failure, a key that may not be opened included: a refusal is no
+// reason to fall back to the defaults (the factory password among them).
+//
+// The section's key is given an access list of its own (SYSTEM and
+// Administrators only, nothing inherited) the first time a process opens or
+// makes it: under HKEY_CURRENT_CONFIG it would inherit the read access that
+// Windows gives every user there, and the scrambled password can be undone.
 std::string ReadSetting(std::string_view section, std::string_view name, std::string_view defaultValue);
 // The same without a default: nothing when the key or the value is missing.
 std::optional<std::string> ReadStoredSetting(std::string_view section, std::string_view name);
@@ -67,16 +80,21 @@ std::optional<std::string> RegisterAutoStart();
 // Scramble of the factory-default password: a new seed on each call.
 std::string ScrambledDefaultPassword();
 
-// A stored setting as this run holds it: what it means; whether it is in
-// force, loaded at start-up or set since (a start-up that failed before it
-// leaves it out, and leaving does not write it then); and the stored text it
-// was read from or last written as (nothing: absent, its default applies).
-// It reads as its value, and a value given to it is in force.
-template <class T>
-struct InForce {
-    T value{};
+// What a stored setting of this run knows of the store: whether the setting
+// is in force, loaded at start-up or set since (a start-up that failed
+// before it leaves it out, and leaving does not write it then); and the
+// stored text it was read from or last written as (nothing: absent, its
+// default applies).
+struct StoredState {
     bool known = false;
     std::optional<std::string> stored;
+};
+
+// A stored setting in force. It reads as its value, and a value given to it
+// is in force.
+template <class T>
+struct InForce : StoredState {
+    T value{};
 
     operator const T&() const { return value; }
     InForce& operator=(T given) {
@@ -87,20 +105,11 @@ struct InForce {
     friend bool operator==(const InForce& setting, const T& other) { return setting.value == other; }
 };
 
-// The administrator password in plain text (the default when none is
-// stored), in force. Throws what ReadSetting and Unscramble throw.
-InForce<std::string> LoadPassword();
-// "BEGTIME" or "ENDTIME" as a time of day, in force. Throws what ReadSetting
-// throws, and "'<text>' is not a valid time".
-InForce<double> LoadTime(std::string_view name, std::string_view defaultText);
-
 // The usage window: start and end as times of day.
 struct UsageWindow {
     double start = 0;
     double end = 0;
 };
-// As stored now, the defaults where nothing is. Throws as LoadTime.
-UsageWindow ReadUsageWindow();
 
 // The user locale's time settings are read on first use and kept; this
 // reads them again: call when Windows announces new regional settings.

@@ -1,7 +1,10 @@
 #include "core/ZoneRules.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
+
+#include "common/Error.h"
 
 namespace pwg {
 namespace {
@@ -105,6 +108,39 @@ CivilTime LocalFromUtc(const TimeZoneRules& zone, const CivilTime& utc) {
     // new year leave no local time that both agree on).
     const CivilTime other = CivilFromMs(LocalMs(zone.For(local.year), utcMs, local.year));
     return other.year == local.year ? other : local;
+}
+
+long long UnixMsOf(const CivilTime& t) { return MsFromCivil(t); }
+
+CivilTime CivilOfUnixMs(long long ms) { return CivilFromMs(ms); }
+
+std::string UtcText(long long unixSeconds) {
+    const CivilTime t = CivilFromMs(unixSeconds * 1000);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    return text;
+}
+
+long long UtcFromText(std::string_view text) {
+    // Exactly the form UtcText writes, every field in its range.
+    static constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
+    bool valid = text.size() == kShape.size();
+    for (size_t i = 0; valid && i < text.size(); ++i)
+        valid = kShape[i] == 'd' ? text[i] >= '0' && text[i] <= '9' : text[i] == kShape[i];
+    CivilTime t;
+    if (valid) {
+        auto number = [&](size_t at, size_t digits) {
+            int n = 0;
+            for (size_t i = at; i < at + digits; ++i) n = n * 10 + (text[i] - '0');
+            return n;
+        };
+        t = {number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2), 0};
+        valid = t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= DaysInMonth(t.year, t.month) &&
+                t.hour < 24 && t.minute < 60 && t.second < 60;
+    }
+    if (!valid) throw Error(MessageWith("'%s' is not a valid UTC time", text));
+    return MsFromCivil(t) / 1000;
 }
 
 double TimeOfDayOf(const CivilTime& t) {

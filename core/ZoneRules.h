@@ -4,6 +4,8 @@
 // Windows layer captures the rules once and passes them in, so a time zone
 // changed later does not move the local time computed here.
 #include <map>
+#include <string>
+#include <string_view>
 
 namespace pwg {
 
@@ -47,5 +49,14 @@ CivilTime LocalFromUtc(const TimeZoneRules& zone, const CivilTime& utc);
 
 // The time of day of a civil time as a fraction of a day.
 double TimeOfDayOf(const CivilTime& t);
+
+// Milliseconds since 1970-01-01 00:00 of a civil time, and back.
+long long UnixMsOf(const CivilTime& t);
+CivilTime CivilOfUnixMs(long long ms);
+
+// A UTC instant, whole seconds since 1970, as stored: "2026-12-10T02:43:24Z",
+// and back. Throws pwg::Error "'<text>' is not a valid UTC time".
+std::string UtcText(long long unixSeconds);
+long long UtcFromText(std::string_view text);
 
 }  // namespace pwg

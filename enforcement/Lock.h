@@ -1,7 +1,8 @@
 #pragma once
 // The lock, set and lifted here and nowhere else: the lock flag and the
 // countdown change together, so that every lock counts from the start and no
-// unlock leaves a count behind. UI thread only.
+// unlock leaves a count behind; and the flag is stored at once, so that a
+// restart, a sign-out or the power-off finds it as it was left. UI thread only.
 
 namespace pwg {
 

@@ -75,6 +75,51 @@ TEST_F(MainFormTest, FirstStartLoadsTheDefaultsAndWritesOnlyTheRunEntry) {
     EXPECT_EQ(AutoStartEntry(), path);
 }
 
+// The lock as the last run left it: a restart, a sign-out or the power-off
+// does not lift it, and a new installation starts unlocked.
+struct StoredLockRow {
+    const char* name;
+    const char* stored;  // nullptr: absent
+    bool locked;
+    const char* message;  // of a start-up that fails; "" when it does not
+};
+const StoredLockRow kStoredLocks[] = {
+    {"Absent", nullptr, false, ""},
+    {"Unlocked", "0", false, ""},
+    {"Locked", "1", true, ""},
+    {"Damaged", "yes", false, "'yes' is not a valid lock state"},
+};
+
+class StartWithAStoredLock : public MainFormTest, public ::testing::WithParamInterface<StoredLockRow> {};
+
+TEST_P(StartWithAStoredLock, ComesBackAsItWasLeft) {
+    const StoredLockRow& row = GetParam();
+    if (row.stored) StoreSetting("LOCKED", row.stored);
+    if (*row.message)
+        EXPECT_EQ(CreateMainFormExpectingMessage(), row.message);
+    else
+        CreateMainForm();
+    EXPECT_EQ(State().locked, row.locked);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lock, StartWithAStoredLock, ::testing::ValuesIn(kStoredLocks), RowName);
+
+TEST_F(MainFormTest, ARestoredLockOpensTheUnlockDialogAtTheFirstTick) {
+    StoreSetting("BEGTIME", "23:00:00");  // no inside: always outside
+    StoreSetting("ENDTIME", "11:00:00");
+    StoreSetting("LOCKED", "1");
+    CreateMainForm();
+    std::string secondsLeft;
+    WhenModal<Tf3_psw> unlock(kUnlock, [&](Tf3_psw& dialog) {
+        EnforcementTick();  // the next tick counts down
+        secondsLeft = Text(dialog.sLabelFX3).value_or("");
+        dialog.Close();
+    });
+    WithinBound("the first tick", EnforcementTick);
+    EXPECT_EQ(secondsLeft, "59");
+    EXPECT_EQ(main_->Caption(), ToAnsi("系统已锁定"));
+}
+
 TEST_F(MainFormTest, StartUpStartsTheEnforcementTimer) {
     TimerRequests requests;
     main_ = new TMainForm();
@@ -138,12 +183,14 @@ TEST_F(MainFormTest, LeavingWritesStartEndAndPasswordInThatOrder) {
     CreateMainForm();
     std::vector<std::string> names;
     for (const SettingRecord& r : settings::ToSave()) names.push_back(r.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"BEGTIME", "ENDTIME", "PSW"}));
+    // The last network time only once the network has told.
+    EXPECT_EQ(names, (std::vector<std::string>{"BEGTIME", "ENDTIME", "PSW", "TIMEZONE", "LOCKED"}));
     // Not loaded, not written.
     State().windowStart.known = false;
+    State().networkTime = 1800000000;
     names.clear();
     for (const SettingRecord& r : settings::ToSave()) names.push_back(r.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"ENDTIME", "PSW"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"ENDTIME", "PSW", "TIMEZONE", "NETTIME", "LOCKED"}));
 }
 
 TEST_F(MainFormTest, EndOfSessionClosesAndSaves) {
@@ -234,20 +281,23 @@ struct CommandRow {
     int countdownAfter;  // before: 5
     Where window;
     bool notice;
+    const char* storedLock;  // at once, before anything leaves
 };
 const CommandRow kCommands[] = {
-    {"ConfirmOk", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Ok, false, true, 0, Where::ToTray, false},
-    {"ConfirmCancel", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Cancel, false, false, 5, Where::Same, false},
-    {"UnlockOk", &TMainForm::N3Click, AnswerPrompt, Answer::Ok, true, false, 0, Where::Same, false},
-    {"UnlockCancel", &TMainForm::N3Click, AnswerPrompt, Answer::Cancel, true, true, 5, Where::Same, false},
-    {"RelockOk", &TMainForm::N4Click, AnswerPrompt, Answer::Ok, false, true, 0, Where::ToTray, false},
-    {"RelockCancel", &TMainForm::N4Click, AnswerPrompt, Answer::Cancel, false, false, 5, Where::Same, false},
-    {"PasswordOk", &TMainForm::N2Click, AnswerChange, Answer::Ok, true, true, 5, Where::ToTray, true},
-    {"PasswordCancel", &TMainForm::N2Click, AnswerChange, Answer::Cancel, true, true, 5, Where::Same, false},
-    {"TrayPasswordOk", &TMainForm::N7Click, AnswerChange, Answer::Ok, true, true, 5, Where::ToTray, true},
-    {"TrayPasswordCancel", &TMainForm::N7Click, AnswerChange, Answer::Cancel, true, true, 5, Where::Same, true},
-    {"ExitCancel", &TMainForm::N8Click, AnswerPrompt, Answer::Cancel, true, true, 5, Where::Same, false},
-    {"Show", &TMainForm::N6Click, nullptr, Answer::None, true, true, 5, Where::Shown, false},
+    {"ConfirmOk", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Ok, false, true, 0, Where::ToTray, false, "1"},
+    {"ConfirmCancel", &TMainForm::sBitBtn1Click, AnswerPrompt, Answer::Cancel, false, false, 5, Where::Same, false,
+     kAbsent},
+    {"UnlockOk", &TMainForm::N3Click, AnswerPrompt, Answer::Ok, true, false, 0, Where::Same, false, "0"},
+    {"UnlockCancel", &TMainForm::N3Click, AnswerPrompt, Answer::Cancel, true, true, 5, Where::Same, false, kAbsent},
+    {"RelockOk", &TMainForm::N4Click, AnswerPrompt, Answer::Ok, false, true, 0, Where::ToTray, false, "1"},
+    {"RelockCancel", &TMainForm::N4Click, AnswerPrompt, Answer::Cancel, false, false, 5, Where::Same, false, kAbsent},
+    {"PasswordOk", &TMainForm::N2Click, AnswerChange, Answer::Ok, true, true, 5, Where::ToTray, true, kAbsent},
+    {"PasswordCancel", &TMainForm::N2Click, AnswerChange, Answer::Cancel, true, true, 5, Where::Same, false, kAbsent},
+    {"TrayPasswordOk", &TMainForm::N7Click, AnswerChange, Answer::Ok, true, true, 5, Where::ToTray, true, kAbsent},
+    {"TrayPasswordCancel", &TMainForm::N7Click, AnswerChange, Answer::Cancel, true, true, 5, Where::Same, true,
+     kAbsent},
+    {"ExitCancel", &TMainForm::N8Click, AnswerPrompt, Answer::Cancel, true, true, 5, Where::Same, false, kAbsent},
+    {"Show", &TMainForm::N6Click, nullptr, Answer::None, true, true, 5, Where::Shown, false, kAbsent},
 };
 
 class MainFormCommand : public MainFormTest, public ::testing::WithParamInterface<CommandRow> {};
@@ -268,6 +318,11 @@ TEST_P(MainFormCommand, LeavesTheLockTheCountdownTheWindowAndTheNoticeAsTheTable
     EXPECT_EQ(main_->Visible(), row.window != Where::ToTray);
     EXPECT_EQ(std::string(main_->TrayIcon1->IconData().szInfoTitle), row.notice ? ToAnsi("提示") : "");
     EXPECT_FALSE(Application::Instance().Terminated());
+    EXPECT_EQ(StoredSetting("LOCKED"), row.storedLock);
+    // The lock is judged in the zone it was set in, whatever zone a user sets later.
+    if (row.storedLock != std::string(kAbsent)) {
+        EXPECT_EQ(StoredSetting("TIMEZONE"), TimeZoneName());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, MainFormCommand, ::testing::ValuesIn(kCommands), RowName);
@@ -325,7 +380,8 @@ std::vector<MeanwhileRow> MeanwhileRows() {
              ConfirmTen(main);
          },
          "BEGTIME", TimeToText(10.0 / 24)},
-        {"EndStoredAsANumber", [](TMainForm&) { StoreDwordSetting("ENDTIME", 5); }, "ENDTIME", kAbsent},
+        // No setting at all, not another's change: the value in force goes over it.
+        {"EndStoredAsANumber", [](TMainForm&) { StoreDwordSetting("ENDTIME", 5); }, "ENDTIME", TimeToText(20.0 / 24)},
     };
 }
 
@@ -474,7 +530,8 @@ TEST_F(MainFormTest, BlankNewPasswordBecomesTheEmptyPasswordAndReadsBackEmpty) {
     main_->N2Click();
     EXPECT_EQ(State().password, "");
     EXPECT_EQ(StoredSetting("PSW").size(), 2u) << "the seed pair alone";
-    EXPECT_EQ(LoadPassword().value, "");
+    settings::Load();
+    EXPECT_EQ(State().password, "") << "read back";
 }
 
 TEST_F(MainFormTest, NewPasswordConfirmedWithATrailingBlankIsRefusedSilently) {

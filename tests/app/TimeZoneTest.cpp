@@ -10,9 +10,13 @@
 
 #include <cmath>
 
+#include "FakeSntpServer.h"
 #include "app/AppState.h"
 #include "app/LocalClock.h"
+#include "app/Settings.h"
+#include "enforcement/Lock.h"
 #include "tests/support/AppFixture.h"
+#include "tests/support/Table.h"
 #include "tests/support/UiDriver.h"
 
 namespace pwg::test {
@@ -95,6 +99,66 @@ TEST_F(TimeZoneTest, ChangingTheTimeZoneWhileRunningMovesNothingUntilTheNextStar
     EXPECT_EQ(Ms(FallbackAt(Utc(2026, 7, 1, 18, 30))), Ms(20, 30));
     Restart();
     EXPECT_EQ(Ms(State().trustedTime), Ms(2, 30));
+}
+
+// The lock, and the usage window confirmed, keep the zone they were set in:
+// a zone set by a user afterwards, before or after a restart, moves nothing.
+TEST_F(TimeZoneTest, TheZoneTheLockWasSetInOutlivesAZoneChangeAndARestart) {
+    StartAt(Utc(2026, 7, 1, 18, 0));
+    Lock();
+    EXPECT_EQ(StoredSetting("TIMEZONE"), "Central Europe Standard Time");
+    const ZoneMovedToChina moved;
+    Restart();
+    EXPECT_EQ(Ms(State().trustedTime), Ms(20, 0)) << "in the zone stored, not China's 02:00";
+    EXPECT_EQ(Ms(FallbackAt(Utc(2026, 12, 1, 18, 0))), Ms(19, 0)) << "with that zone's winter time";
+}
+
+TEST_F(TimeZoneTest, ConfirmingAWindowTakesTheZoneSetNow) {
+    StartAt(Utc(2026, 7, 1, 18, 0));
+    const ZoneMovedToChina moved;
+    settings::ConfirmWindow(8.0 / 24, 21.5 / 24);
+    EXPECT_EQ(StoredSetting("TIMEZONE"), "China Standard Time");
+    EXPECT_EQ(Ms(State().trustedTime), Ms(2, 0)) << "the snapshot taken again in the new zone";
+    Restart();
+    EXPECT_EQ(Ms(State().trustedTime), Ms(2, 0));
+}
+
+// A clock set back (by the firmware's setup, with the network off) is not
+// believed past the last time the network told, at start-up or in the
+// fallback; a clock ahead of it is.
+struct FloorRow {
+    const char* name;
+    const char* networkTime;  // stored; nullptr: never told
+    SYSTEMTIME start, fallback;
+    long long atStart, atFallback;
+};
+const FloorRow kFloors[] = {
+    {"NeverTold", nullptr, Utc(2026, 7, 1, 10, 0), Utc(2026, 7, 1, 10, 30), Ms(12, 0), Ms(12, 30)},
+    {"ClockSetBack", "2026-07-01T20:00:00Z", Utc(2026, 7, 1, 10, 0), Utc(2026, 7, 1, 10, 30), Ms(22, 0), Ms(22, 0)},
+    {"ClockCatchesUp", "2026-07-01T20:00:00Z", Utc(2026, 7, 1, 10, 0), Utc(2026, 7, 1, 20, 30), Ms(22, 0),
+     Ms(22, 30)},
+    {"ClockAhead", "2026-07-01T20:00:00Z", Utc(2026, 7, 2, 9, 0), Utc(2026, 7, 2, 9, 30), Ms(11, 0), Ms(11, 30)},
+};
+
+class ClockSetBack : public TimeZoneTest, public ::testing::WithParamInterface<FloorRow> {};
+
+TEST_P(ClockSetBack, IsNotBelievedPastTheLastNetworkTime) {
+    const FloorRow& row = GetParam();
+    if (row.networkTime) StoreSetting("NETTIME", row.networkTime);
+    StartAt(row.start);
+    EXPECT_EQ(Ms(State().trustedTime), row.atStart) << "start-up";
+    EXPECT_EQ(Ms(FallbackAt(row.fallback)), row.atFallback) << "fallback";
+}
+
+INSTANTIATE_TEST_SUITE_P(Floors, ClockSetBack, ::testing::ValuesIn(kFloors), RowName);
+
+TEST_F(TimeZoneTest, AResumeFromSleepRenewsTheSnapshotAtOnceAndAsksTheNetwork) {
+    const gettime::ServerListInRegistry closed("127.0.0.1:" + std::to_string(gettime::ClosedPort()));
+    StartAt(Utc(2026, 7, 1, 18, 0));
+    utcNow = Utc(2026, 7, 1, 21, 0);  // three hours asleep
+    SendMessageA(main_->Handle(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_EQ(Ms(State().trustedTime), Ms(23, 0));
+    EXPECT_TRUE(WaitUntil([] { return State().syncFailures == 1; })) << "no fetch after the resume";
 }
 
 }  // namespace

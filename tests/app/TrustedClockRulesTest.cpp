@@ -41,5 +41,16 @@ TEST(TrustedClockRules, SnapshotsOverRunsOfFetchesAndFallbackTicks) {
     for (const Case& c : cases) EXPECT_EQ(Snapshots(c.events), c.snapshots) << c.what;
 }
 
+// The last network time is stored again only when it is ten minutes away
+// from the stored one, either way: the network's say is what counts.
+TEST(TrustedClockRules, StoresTheNetworkTimeWhenItHasMovedFarEnough) {
+    struct Case { long long fetched, stored; bool stores; };
+    const Case cases[] = {
+        {1800000000, 0, true},          {1800000000 + 599, 1800000000, false}, {1800000000 + 600, 1800000000, true},
+        {1800000000 - 599, 1800000000, false}, {1800000000 - 600, 1800000000, true}, {0, 1800000000, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(StoresNetworkTime(c.fetched, c.stored), c.stores) << c.fetched - c.stored;
+}
+
 }  // namespace
 }  // namespace pwg

@@ -17,6 +17,7 @@
 #include "FakeSntpServer.h"
 #include "app/AppState.h"
 #include "app/LocalClock.h"
+#include "core/ZoneRules.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/ImportPatch.h"
 
@@ -117,6 +118,18 @@ TEST_F(TrustedClockTest, AGoodFetchSetsTheClockAndTakesTheSnapshotFromIt) {
     EXPECT_EQ(clockSettings.size(), 4u);
     EXPECT_EQ(clockSettings.front(), now_);
     EXPECT_GE(answering_.Requests(), 1);
+}
+
+// What the network told is kept for the next start, where a clock set back
+// is not believed past it; minutes later it is not written again.
+TEST_F(TrustedClockTest, AGoodFetchIsKeptAsTheLastNetworkTime) {
+    Use(answering_);
+    Sync();
+    ASSERT_NE(State().fetchedTime, 0u);
+    EXPECT_EQ(StoredSetting("NETTIME"), UtcText(State().fetchedTime));
+    StoreSetting("NETTIME", UtcText(State().fetchedTime - 60));
+    Sync();
+    EXPECT_EQ(StoredSetting("NETTIME"), UtcText(State().fetchedTime - 60)) << "no new write a minute on";
 }
 
 // No server answers: the real library's failure only counts, sets nothing

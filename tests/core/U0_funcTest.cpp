@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <cmath>
 #include <optional>
 
+#include "app/AppState.h"
+#include "app/Settings.h"
 #include "common/Error.h"
 #include "core/Scramble.h"
 #include "tests/support/AppFixture.h"
@@ -34,10 +38,11 @@ protected:
 };
 
 TEST_F(SettingsStore, WithoutTheSectionTheDefaultsApplyAndNothingIsWritten) {
-    const UsageWindow window = ReadUsageWindow();
+    const UsageWindow window = settings::StoredWindow();
     EXPECT_EQ(InMs(window.start), 8 * 3600000LL);
     EXPECT_EQ(InMs(window.end), 21 * 3600000LL + 30 * 60000);
-    EXPECT_EQ(LoadPassword().value, "739105");
+    settings::Load();
+    EXPECT_EQ(State().password, "739105");
     EXPECT_EQ(ReadStoredSetting("ASTD", "PSW"), std::nullopt);
     EXPECT_EQ(ContentsOf(HKEY_CURRENT_CONFIG, "ASTD"), std::nullopt);
 }
@@ -45,7 +50,8 @@ TEST_F(SettingsStore, WithoutTheSectionTheDefaultsApplyAndNothingIsWritten) {
 TEST_F(SettingsStore, MissingValueInAnExistingSectionGivesTheDefault) {
     StoreRawSetting("OTHER", REG_SZ, std::string_view("x", 2));
     EXPECT_EQ(ReadSetting("ASTD", "BEGTIME", "08:00:00"), "08:00:00");
-    EXPECT_EQ(LoadTime("BEGTIME", "08:00:00").stored, std::nullopt) << "absent, not empty";
+    settings::Load();
+    EXPECT_EQ(State().windowStart.stored, std::nullopt) << "absent, not empty";
     StoreRawSetting("BEGTIME", REG_SZ, "");
     EXPECT_EQ(ReadStoredSetting("ASTD", "BEGTIME"), std::string());
 }
@@ -80,13 +86,13 @@ TEST_F(SettingsStore, ReadsTextOfEachDataType) {
 
 TEST_F(SettingsStore, BeginTimeStoredAsDwordFailsTheUsageWindow) {
     StoreRawSetting("BEGTIME", REG_DWORD, std::string("\x08\0\0\0", 4));
-    EXPECT_EQ(ErrorOf([] { ReadUsageWindow(); }), "Invalid data type for 'BEGTIME'");
+    EXPECT_EQ(ErrorOf([] { settings::StoredWindow(); }), "Invalid data type for 'BEGTIME'");
 }
 
 TEST_F(SettingsStore, EmptyEndTimeReadsEmptyAndIsNotAValidTime) {
     ASSERT_TRUE(WriteSettings({{"ASTD", "ENDTIME", ""}}));
     EXPECT_EQ(ReadSetting("ASTD", "ENDTIME", "21:30:00"), "");
-    EXPECT_EQ(ErrorOf([] { ReadUsageWindow(); }), "'' is not a valid time");
+    EXPECT_EQ(ErrorOf([] { settings::StoredWindow(); }), "'' is not a valid time");
 }
 
 TEST_F(SettingsStore, WritesTextAsRegSzWithItsTerminator) {
@@ -95,12 +101,13 @@ TEST_F(SettingsStore, WritesTextAsRegSzWithItsTerminator) {
     EXPECT_EQ(StoredRaw(HKEY_CURRENT_CONFIG, "ASTD", "BEGTIME"),
               std::pair(DWORD{REG_SZ}, std::string("07:15:00\0", 9)));
     EXPECT_EQ(ReadSetting("ASTD", "PSW", ""), chinese);
-    EXPECT_EQ(InMs(ReadUsageWindow().start), 7 * 3600000LL + 15 * 60000);
+    EXPECT_EQ(InMs(settings::StoredWindow().start), 7 * 3600000LL + 15 * 60000);
 }
 
 TEST_F(SettingsStore, StoredPasswordIsUnscrambled) {
     ASSERT_TRUE(WriteSettings({{"ASTD", "PSW", Scramble("s3cret", kPasswordKey)}}));
-    EXPECT_EQ(LoadPassword().value, "s3cret");
+    settings::Load();
+    EXPECT_EQ(State().password, "s3cret");
     const std::string scrambledDefault = ScrambledDefaultPassword();
     EXPECT_EQ(scrambledDefault.size(), 14u);
     EXPECT_EQ(Unscramble(scrambledDefault, kPasswordKey), "739105");
@@ -137,6 +144,66 @@ TEST_F(SettingsStore, EveryAccessLeavesTheUserShutdownKeyInPlaceAndEmpty) {
     EXPECT_EQ(KeptUserKey(), KeyContents{});
 }
 
+// The settings key's own access list, as SDDL.
+std::string AccessListOfSettings() {
+    RegKey key;
+    EXPECT_EQ(key.Open(HKEY_CURRENT_CONFIG, "ASTD", READ_CONTROL), ERROR_SUCCESS);
+    char descriptor[1024];
+    DWORD size = sizeof descriptor;
+    if (RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor, &size) != ERROR_SUCCESS) return "?";
+    char* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                              &text, nullptr))
+        return "?";
+    const std::string list = text;
+    LocalFree(text);
+    return list;
+}
+constexpr char kAdministratorsAndSystemOnly[] = "D:P(A;OICI;KA;;;SY)(A;OICI;KA;;;BA)";
+
+// The scrambled password can be undone by whoever reads it: only
+// administrators and the system may, whoever made the key. (Each case runs
+// in a process of its own, as the program does: a process protects the key
+// at its first access.)
+TEST_F(SettingsStore, TheKeyItMakesIsForAdministratorsAndTheSystemOnly) {
+    ASSERT_TRUE(WriteSettings({{"ASTD", "BEGTIME", "07:00:00"}}));
+    EXPECT_EQ(AccessListOfSettings(), kAdministratorsAndSystemOnly);
+}
+
+TEST_F(SettingsStore, AKeyThatWasThereIsForAdministratorsAndTheSystemOnlyFromTheFirstRead) {
+    StoreSetting("BEGTIME", "07:00:00");
+    ASSERT_NE(AccessListOfSettings(), kAdministratorsAndSystemOnly) << "the hive's own list, inherited";
+    ReadSetting("ASTD", "BEGTIME", "");
+    EXPECT_EQ(AccessListOfSettings(), kAdministratorsAndSystemOnly);
+}
+
+// This thread as a user without the Administrators group (in a token that
+// keeps it for denying only), until it goes.
+class WithoutAdministrators {
+public:
+    WithoutAdministrators() {
+        HANDLE own = nullptr, restricted = nullptr, impersonation = nullptr;
+        BYTE sid[SECURITY_MAX_SID_SIZE];
+        DWORD size = sizeof sid;
+        EXPECT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size));
+        SID_AND_ATTRIBUTES disabled{sid, 0};
+        EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own));
+        EXPECT_TRUE(CreateRestrictedToken(own, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted));
+        EXPECT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
+        EXPECT_TRUE(SetThreadToken(nullptr, impersonation));
+        for (HANDLE h : {own, restricted, impersonation}) CloseHandle(h);
+    }
+    ~WithoutAdministrators() { RevertToSelf(); }
+};
+
+TEST_F(SettingsStore, AReaderWithoutTheAdministratorsGroupIsRefusedAndNoDefaultStandsIn) {
+    ASSERT_TRUE(WriteSettings({{"ASTD", "PSW", Scramble("s3cret", kPasswordKey)}}));
+    const WithoutAdministrators user;
+    RegKey key;
+    EXPECT_EQ(key.Open(HKEY_CURRENT_CONFIG, "ASTD", KEY_QUERY_VALUE), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(ErrorOf([] { ReadSetting("ASTD", "PSW", "default"); }), "Failed to get data for 'PSW'");
+}
+
 TEST_F(SettingsStore, AutoStartEntryIsThisProgramsFullPath) {
     char path[MAX_PATH * 2];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
@@ -154,7 +221,7 @@ TEST_F(SettingsStore, AutoStartEntryIsThisProgramsFullPath) {
 // (WOW6432Node) and only there.
 TEST_F(SettingsStore, ItsKeysAreWhereAnAdministratorsToolsLook) {
     ASSERT_EQ(NativeReg("add HKCC\\ASTD /v BEGTIME /d 07:15:00 /f").exitCode, 0u);
-    EXPECT_EQ(InMs(LoadTime("BEGTIME", "08:00:00").value), (7 * 60 + 15) * 60000LL);
+    EXPECT_EQ(InMs(settings::StoredWindow().start), (7 * 60 + 15) * 60000LL);
     ASSERT_TRUE(WriteSettings({{"ASTD", "ENDTIME", "20:45:00"}}));
     EXPECT_NE(NativeReg("query HKCC\\ASTD /v ENDTIME").output.find("20:45:00"), std::string::npos);
     EXPECT_EQ(NativeReg("query HKCU\\software\\shutdown").exitCode, 0u);

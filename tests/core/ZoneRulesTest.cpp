@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "common/Error.h"
+
 namespace pwg {
 namespace {
 
@@ -91,6 +93,20 @@ TEST(ZoneRules, LocalFromUtc) {
 TEST(ZoneRules, ADaylightDateAloneKeepsStandardTime) {
     const TimeZoneRules halfGiven = Zone(Rules(480, Nth(3, 2, kSunday, 2)));
     EXPECT_EQ(Text(LocalFromUtc(halfGiven, At(2026, 7, 1, 12, 0))), Text(At(2026, 7, 1, 4, 0)));
+}
+
+TEST(UtcText, IsWhatItReadsAndNothingElse) {
+    for (long long t : {0LL, 951782399LL, 1796870604LL, 4102444799LL}) EXPECT_EQ(UtcFromText(UtcText(t)), t) << t;
+    EXPECT_EQ(UtcText(1796870604), "2026-12-10T02:43:24Z");
+    for (const char* bad : {"", "2026-12-10 02:43:24Z", "2026-12-10T02:43:24", "2026-02-29T00:00:00Z",
+                            "2026-13-01T00:00:00Z", "2026-12-10T24:00:00Z", "2026-1-10T02:43:24Z", "1796870604"}) {
+        try {
+            UtcFromText(bad);
+            ADD_FAILURE() << bad << " was read";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.what(), "'" + std::string(bad) + "' is not a valid UTC time");
+        }
+    }
 }
 
 }  // namespace

@@ -143,18 +143,45 @@ TEST_F(EndToEnd, TheAutoStartEntryStartsTheProgramAtTheNextLogOn) {
     ASSERT_TRUE(program.WaitUntilRunning());
     RestartSession();
     ASSERT_EQ(program.WaitForExit(10000), 0u);
-    std::set<DWORD> ids;
-    ASSERT_TRUE(WaitUntil([&] { return !(ids = ProcessesWithWindow("PwgApplication")).empty(); }, 10000))
-        << "nothing started at log-on";
-    // Each is ended when the test ends, however it ends.
-    std::vector<std::unique_ptr<Program>> started;
-    for (DWORD id : ids) started.push_back(std::make_unique<Program>(id));
-    ASSERT_EQ(started.size(), 1u);
-    Program& next = *started.front();
-    EXPECT_EQ(next.ImagePath(), Program::Path());
-    EXPECT_TRUE(next.WaitUntilRunning());
+    const std::unique_ptr<Program> next = StartedAtLogOn();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->ImagePath(), Program::Path());
+    EXPECT_TRUE(next->WaitUntilRunning());
     EndSession();
-    EXPECT_EQ(next.WaitForExit(10000), 0u);
+    EXPECT_EQ(next->WaitForExit(10000), 0u);
+}
+
+// Locked, the session ends (a sign-out, a restart): the program the next
+// session starts is locked, counting down outside the usage window. Only
+// the password lifts the lock, and then for good.
+TEST_F(EndToEnd, TheLockOutlivesTheSessionUntilThePasswordLiftsIt) {
+    StoreSetting("BEGTIME", "23:00:00");  // no inside: always outside
+    StoreSetting("ENDTIME", "11:00:00");
+    Program program;
+    HWND main = program.WaitUntilRunning();
+    ASSERT_TRUE(main);
+    Command(main, TMainForm::kCmdN4);  // relock
+    ASSERT_TRUE(AnswerPrompt(program, "739105"));
+    ASSERT_TRUE(program.WaitForVisibleForm(kUnlockDialog, 2500)) << "no unlock dialog";
+
+    RestartSession();
+    ASSERT_EQ(program.WaitForExit(10000), 0u);
+    std::unique_ptr<Program> next = StartedAtLogOn();
+    ASSERT_TRUE(next);
+    HWND unlock = next->WaitUntilLockedOutside();
+    ASSERT_TRUE(unlock) << "the next session's program is not locked";
+    EXPECT_LT(NextSecondsLeft(unlock), 60) << "not counting down";
+    TypePassword<Tf3_psw>(unlock, "739105");
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(unlock) || !Shown(unlock); }, 2000));
+
+    RestartSession();
+    ASSERT_EQ(next->WaitForExit(10000), 0u);
+    next = StartedAtLogOn();
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(next->WaitUntilRunning()) << "still locked after the password";
+    EXPECT_FALSE(next->WaitForVisibleForm(kUnlockDialog, 1500));
+    EndSession();
+    EXPECT_EQ(next->WaitForExit(10000), 0u);
 }
 
 TEST_F(EndToEnd, TrayIconBringsTheMainWindowToTheFrontAndTheCloseBoxHidesIt) {
@@ -251,6 +278,12 @@ TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
     EXPECT_EQ(StoredSetting("BEGTIME"), "23:00:00");
     EXPECT_EQ(StoredSetting("ENDTIME"), "11:00:00");
     EXPECT_EQ(StoredPassword(), "739105");
+
+    // The power-off achieves nothing: started again, the program is locked.
+    Program again;
+    EXPECT_TRUE(again.WaitUntilLockedOutside()) << "the power-off lifted the lock";
+    EndSession();
+    EXPECT_EQ(again.WaitForExit(10000), 0u);
 }
 
 // Someone is at another program when the lock comes: the unlock dialog comes

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 #include "common/Ansi.h"
@@ -143,6 +145,14 @@ HWND Program::WaitUntilRunning() {
     return main;
 }
 
+HWND Program::WaitUntilLockedOutside() {
+    HWND main = nullptr;
+    if (!WaitUntil([&] { return (main = MainWindow()) != nullptr || !Running(); }, 20000) || !main) return nullptr;
+    const std::string locked = ToAnsi("系统已锁定");
+    if (!WaitUntil([&] { return Text(main) == locked; }, 3000)) return nullptr;
+    return WaitForVisibleForm("管理员解锁", 3000);
+}
+
 // ---------------------------------------------------------------------------
 
 namespace {
@@ -195,6 +205,22 @@ std::set<DWORD> ProcessesWithWindow(const char* className) {
         ids.insert(id);
     }
     return ids;
+}
+
+std::unique_ptr<Program> StartedAtLogOn() {
+    std::set<DWORD> ids;
+    if (!WaitUntil([&] { return !(ids = ProcessesWithWindow("PwgApplication")).empty(); }, 10000)) {
+        ADD_FAILURE() << "nothing started at log-on";
+        return nullptr;
+    }
+    // Each is ended when the test ends, however it ends.
+    std::vector<std::unique_ptr<Program>> started;
+    for (DWORD id : ids) started.push_back(std::make_unique<Program>(id));
+    if (started.size() != 1) {
+        ADD_FAILURE() << started.size() << " programs started at log-on";
+        return nullptr;
+    }
+    return std::move(started.front());
 }
 
 std::set<HWND> ShellTrayIcons() {

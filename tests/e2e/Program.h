@@ -5,6 +5,7 @@
 // window of its own, so an end of the Wine session ends only pw_gate.
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -66,6 +67,10 @@ public:
     // Waits until the main window exists and its caption reads "系统已解锁"
     // (the first enforcement tick after start-up).
     HWND WaitUntilRunning();
+    // Waits until the main window exists and the first tick has shown the
+    // lock: its caption reads "系统已锁定", and outside the usage window the
+    // unlock dialog has opened. The unlock dialog, or null.
+    HWND WaitUntilLockedOutside();
 
 private:
     Handle process_;
@@ -92,6 +97,9 @@ void EndSession();
 void RestartSession();
 // The processes that have a window of this class now.
 std::set<DWORD> ProcessesWithWindow(const char* className);
+// The one program that a new session started by itself (its auto-start
+// entry), taken on; null, with the test failed, when none or several came.
+std::unique_ptr<Program> StartedAtLogOn();
 
 // The tray icons Wine's shell shows: one window each, in the standalone tray
 // window that stands in for the notification area where no X tray runs.

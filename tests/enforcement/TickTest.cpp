@@ -276,5 +276,24 @@ TEST_P(CommandOverUnlock, ItsDialogIsInFrontUntilItEnds) {
 
 INSTANTIATE_TEST_SUITE_P(FromTheTray, CommandOverUnlock, ::testing::ValuesIn(kOverUnlock), RowName);
 
+// A refused timer leaves the program without enforcement: that must be told.
+TEST_F(TickTest, RefusedEnforcementTimerIsReportedOnceAndTheNextRestartTriesAgain) {
+    State().locked = false;  // the timer that comes in the end ticks harmlessly
+    TimerRequests requests;
+    TimerRequests::fail = true;
+    {
+        WhenMessageBox report;
+        RestartEnforcement();
+        State().enforcementWorker->WaitFor();  // the timer is asked for meanwhile
+        WithinBound("the report, and no second one", Pump);
+        EXPECT_EQ(report.Text(), "Not enough timers available.");
+    }
+    TimerRequests::fail = false;
+    RestartEnforcement();
+    State().enforcementWorker->WaitFor();
+    WithinBound("the messages after a granted timer, with no report", Pump);
+    EXPECT_EQ(requests.intervals, (std::vector<UINT>{1000, 1000}));
+}
+
 }  // namespace
 }  // namespace pwg::test

@@ -10,6 +10,7 @@
 #include "app/framework/Form.h"
 #include "app/framework/Menu.h"
 #include "common/Error.h"
+#include "common/OsCalls.h"
 #include "tray/ImageList.h"
 
 namespace pwg {
@@ -79,6 +80,14 @@ POINT CursorPos() {
     return p;
 }
 
+// The program runs elevated, the shell does not: User Interface Privilege
+// Isolation drops the shell's messages unless the window they go to lets
+// them through. A refusal is told nowhere and stops nothing: the icon then
+// only misses what the shell would have said.
+void AllowFromShell(HWND window, UINT message) {
+    if (message) osCalls.changeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, nullptr);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -132,6 +141,11 @@ TTrayIconHandler* TTrayIconHandler::Instance() { return SharedHandler().get(); }
 
 TTrayIconHandler::TTrayIconHandler() {
     CreateHiddenWindow(kHandlerWindowClass);
+    // Each message on the window that acts on it, and no other: the icons'
+    // callbacks here, the new taskbar's announcement on the application
+    // window, whose hook puts the icons back.
+    AllowFromShell(Handle(), TrayCallbackMessage);
+    AllowFromShell(Application::Instance().Handle(), g_taskbarCreated);
 }
 
 UINT TTrayIconHandler::AddUser(TTrayIcon* icon) {

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "app/framework/Menu.h"
 #include "tests/support/UiDriver.h"
@@ -132,6 +134,40 @@ TEST_F(TrayWindowTest, IconsChainOnTheMainWindowAndLeaveWithTheirHooksAndIcon) {
     EXPECT_EQ(GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC), lowerProc);
     lower.reset();
     EXPECT_EQ(GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC), original);
+}
+
+// Under UIPI the elevated program hears the shell only where it lets it
+// through: each message on the window that acts on it, made with the first
+// icon. A refusal is told nowhere and changes nothing.
+struct FilterRecorder {
+    using Call = std::tuple<HWND, UINT, DWORD>;
+    static inline std::vector<Call> calls;
+    static inline BOOL result = TRUE;
+    static BOOL WINAPI Record(HWND window, UINT message, DWORD action, CHANGEFILTERSTRUCT*) {
+        calls.emplace_back(window, message, action);
+        if (!result) SetLastError(ERROR_ACCESS_DENIED);
+        return result;
+    }
+    StandIn<&OsCalls::changeWindowMessageFilterEx> standIn{Record};
+};
+
+TEST_F(TrayWindowTest, ShellMessagesAreLetThroughOnlyToTheWindowsThatActOnThem) {
+    ASSERT_NE(TTrayIcon::TaskbarCreatedMessage(), 0u);
+    for (BOOL granted : {TRUE, FALSE}) {
+        FilterRecorder filter;
+        FilterRecorder::calls.clear();
+        FilterRecorder::result = granted;
+        auto first = std::make_unique<RecordingTrayIcon>(form);
+        auto second = std::make_unique<RecordingTrayIcon>(form);
+        EXPECT_EQ(FilterRecorder::calls,
+                  (std::vector<FilterRecorder::Call>{
+                      {TTrayIconHandler::Instance()->Handle(), TrayCallbackMessage, MSGFLT_ALLOW},
+                      {app().Handle(), TTrayIcon::TaskbarCreatedMessage(), MSGFLT_ALLOW}}));
+        Log log;
+        LogEvents(*second, log);
+        Notify(*second, WM_LBUTTONDBLCLK);
+        EXPECT_EQ(log, Log{"dblclick"}) << granted;
+    }
 }
 
 // A popup menu runs its own loop: a thread timer looks at it from inside,

@@ -65,7 +65,6 @@ TMainForm::TMainForm() : Form(nullptr, "岚栖自动关机助手", 492, 180, Bor
     N8 = PopupMenu1->Items().Add("退出", [this] { N8Click(); }, kCmdN8);
 
     TrayIcon1 = new TTrayIcon(this);
-    TrayIcon1->SetName("TrayIcon1");
     TrayIcon1->SetHint(ToAnsi("双击我，或者点击右键"));
     TrayIcon1->Icon().LoadFromResource(GetModuleHandleA(nullptr), IDI_TRAY);
     TrayIcon1->SetIconIndex(0);

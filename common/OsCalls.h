@@ -2,7 +2,8 @@
 // The operating-system calls that tests stand in for, in one table: those
 // that would end the tests' own session (the two shutdown requests), read
 // what the tests cannot set on the test machine (the clocks, the time zone),
-// or cannot be made to fail on demand (timers, the Task Scheduler).
+// cannot be made to fail on demand (timers, the Task Scheduler), or do
+// nothing under Wine (the message filter: Wine lets every message through).
 // Everything else calls Windows directly. Each entry has the type, calling
 // convention included, of the call it stands for. (GetTime.dll has no
 // entries: it is tested as it ships.)
@@ -19,6 +20,7 @@ struct OsCalls {
     decltype(&::GetDynamicTimeZoneInformation) getDynamicTimeZoneInformation = &::GetDynamicTimeZoneInformation;
     decltype(&::SetTimer) setTimer = &::SetTimer;
     decltype(&::CoCreateInstance) coCreateInstance = &::CoCreateInstance;
+    decltype(&::ChangeWindowMessageFilterEx) changeWindowMessageFilterEx = &::ChangeWindowMessageFilterEx;
 };
 
 inline OsCalls osCalls;

@@ -6,6 +6,7 @@
 
 #include "app/AppState.h"
 #include "app/framework/Application.h"
+#include "app/framework/ErrorReport.h"
 #include "app/framework/Form.h"
 #include "common/Ansi.h"
 #include "common/OsCalls.h"
@@ -37,11 +38,19 @@ TshutThread::~TshutThread() {
 
 void TshutThread::Execute() {
     Synchronize([this] {
-        timer_ = std::make_unique<Timer>();
-        timer_->SetEnabled(false);
-        timer_->SetInterval(kTickMs);
-        timer_->SetOnTimer(EnforcementTick);
-        timer_->SetEnabled(true);
+        try {
+            timer_ = std::make_unique<Timer>();
+            timer_->SetEnabled(false);
+            timer_->SetInterval(kTickMs);
+            timer_->SetOnTimer(EnforcementTick);
+            timer_->SetEnabled(true);
+        } catch (...) {
+            // Without its timer the program runs on with no enforcement: that
+            // is told, once. The error still ends this worker; the next
+            // restart asks for a timer again.
+            ReportLater(std::current_exception());
+            throw;
+        }
     });
 }
 

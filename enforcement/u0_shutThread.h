@@ -26,7 +26,8 @@ private:
 
 // Starts the enforcement afresh: the count to 0, any running worker stopped,
 // a new worker started at the lowest priority. The worker has the UI thread
-// create the one-second enforcement timer.
+// create the one-second enforcement timer; when Windows refuses it, the error
+// report tells so and there is no enforcement until the next restart.
 void RestartEnforcement();
 // Stops the enforcement worker and its timer, if there is one.
 void StopEnforcement();

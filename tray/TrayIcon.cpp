@@ -1,5 +1,7 @@
 #include "tray/TrayIcon.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -10,6 +12,7 @@
 #include "app/framework/Form.h"
 #include "app/framework/Menu.h"
 #include "common/Error.h"
+#include "common/OsCalls.h"
 #include "tray/ImageList.h"
 
 namespace pwg {
@@ -79,39 +82,13 @@ POINT CursorPos() {
     return p;
 }
 
-}  // namespace
-
-// ---------------------------------------------------------------------------
-// Owner window subclassing: each component slot has its own window procedure,
-// so several tray icons may subclass one window and still chain correctly.
-
-struct OwnerHookAccess {
-    static LRESULT Route(std::size_t slot, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        TTrayIconHandler* handler = TTrayIconHandler::Instance();
-        TTrayIcon* icon = handler ? handler->IconOf(static_cast<UINT>(slot + 1)) : nullptr;
-        if (!icon || !icon->ownerOldProc_) return DefWindowProcA(hwnd, message, wParam, lParam);
-        try {
-            return icon->OwnerWindowHook(hwnd, message, wParam, lParam);
-        } catch (...) {
-            ReportCurrentError();
-            return 0;
-        }
-    }
-};
-
-namespace {
-
-template <std::size_t Slot>
-LRESULT CALLBACK OwnerHookProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return OwnerHookAccess::Route(Slot, hwnd, message, wParam, lParam);
+// The program runs elevated, the shell does not: User Interface Privilege
+// Isolation drops the shell's messages unless the window they go to lets
+// them through. A refusal is told nowhere and stops nothing: the icon then
+// only misses what the shell would have said.
+void AllowFromShell(HWND window, UINT message) {
+    if (message) osCalls.changeWindowMessageFilterEx(window, message, MSGFLT_ALLOW, nullptr);
 }
-
-template <std::size_t... Slots>
-constexpr std::array<WNDPROC, sizeof...(Slots)> MakeOwnerHookProcs(std::index_sequence<Slots...>) {
-    return {&OwnerHookProc<Slots>...};
-}
-
-constexpr auto kOwnerHookProcs = MakeOwnerHookProcs(std::make_index_sequence<TTrayIconHandler::kMaxIcons>{});
 
 }  // namespace
 
@@ -132,6 +109,11 @@ TTrayIconHandler* TTrayIconHandler::Instance() { return SharedHandler().get(); }
 
 TTrayIconHandler::TTrayIconHandler() {
     CreateHiddenWindow(kHandlerWindowClass);
+    // Each message on the window that acts on it, and no other: the icons'
+    // callbacks here, the new taskbar's announcement on the application
+    // window, whose hook puts the icons back.
+    AllowFromShell(Handle(), TrayCallbackMessage);
+    AllowFromShell(Application::Instance().Handle(), g_taskbarCreated);
 }
 
 UINT TTrayIconHandler::AddUser(TTrayIcon* icon) {
@@ -197,12 +179,9 @@ TTrayIcon::TTrayIcon(Component* owner) : Component(owner), ownerForm_(dynamic_ca
         AppWindowHook(message, wParam);
         return false;
     });
-    if (ownerForm_) {
-        HWND owner = ownerForm_->Handle();
-        ownerOldProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(owner, GWLP_WNDPROC));
-        ownerHookProc_ = kOwnerHookProcs[identifier_ - 1];
-        SetWindowLongPtrA(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ownerHookProc_));
-    }
+    // Through comctl32, so that icons on one window may come and go in any order.
+    if (ownerForm_)
+        SetWindowSubclass(ownerForm_->Handle(), OwnerSubclassProc, identifier_, reinterpret_cast<DWORD_PTR>(this));
 }
 
 TTrayIcon::~TTrayIcon() {
@@ -217,10 +196,8 @@ TTrayIcon::~TTrayIcon() {
     hoverTimer_.reset();
     icon_.reset();
     Application::Instance().RemoveHook(appHookId_);
-    if (ownerForm_ && ownerOldProc_ && ownerForm_->Handle())
-        SetWindowLongPtrA(ownerForm_->Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ownerOldProc_));
-    ownerOldProc_ = nullptr;
-    ownerHookProc_ = nullptr;
+    if (ownerForm_ && ownerForm_->Handle())
+        RemoveWindowSubclass(ownerForm_->Handle(), OwnerSubclassProc, identifier_);
     TTrayIconHandler::RemoveUser(identifier_);
 }
 
@@ -577,8 +554,21 @@ void TTrayIcon::AppWindowHook(UINT message, WPARAM wParam) {
     if (g_taskbarCreated && message == g_taskbarCreated && iconVisible_) AddTrayIcon();
 }
 
+LRESULT CALLBACK TTrayIcon::OwnerSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                              UINT_PTR id, DWORD_PTR icon) {
+    // A window procedure too: nothing unwinds through it.
+    try {
+        // A window destroyed under its icon takes the subclass with it.
+        if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, OwnerSubclassProc, id);
+        return reinterpret_cast<TTrayIcon*>(icon)->OwnerWindowHook(hwnd, message, wParam, lParam);
+    } catch (...) {
+        ReportCurrentError();
+        return 0;
+    }
+}
+
 LRESULT TTrayIcon::OwnerWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (destroying_) return CallWindowProcA(ownerOldProc_, hwnd, message, wParam, lParam);
+    if (destroying_) return DefSubclassProc(hwnd, message, wParam, lParam);
     switch (message) {
         case WM_SHOWWINDOW:
             if (wParam && lParam == 0) {
@@ -592,7 +582,7 @@ LRESULT TTrayIcon::OwnerWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARA
             if (wParam == SC_MINIMIZE && InterceptMinimize()) return 1;
             break;
     }
-    return CallWindowProcA(ownerOldProc_, hwnd, message, wParam, lParam);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 bool TTrayIcon::InterceptMinimize() {

@@ -136,8 +136,6 @@ public:
     // something (IconVisible, CycleIcons, CycleInterval,
     // WantEnterExitEvents, NotifyStyle) only store; loading completed
     // applies them.
-    bool DesignPreview() const { return designPreview_; }
-    void SetDesignPreview(bool preview) { designPreview_ = preview; }
     ImageList* IconList() const { return iconList_; }
     void SetIconList(ImageList* list);
     bool CycleIcons() const { return cycleIcons_; }
@@ -169,8 +167,6 @@ public:
     pwg::NotifyStyle NotifyStyle() const { return notifyStyle_; }
     void SetNotifyStyle(pwg::NotifyStyle style);
 
-    // Answers true; only a form designer asks.
-    virtual bool CanUseDefaultIcon() const { return true; }
     // The shell calls; each is true when the shell accepted it. None checks
     // whether the icon is in the tray first.
     virtual bool AddTrayIcon();
@@ -230,7 +226,6 @@ protected:
 
 private:
     friend class TTrayIconHandler;
-    friend struct OwnerHookAccess;
 
     void FillIconData();
     bool CallShell(DWORD message);
@@ -246,6 +241,8 @@ private:
     void OnDoubleClickTick();
     void OnHoverTick();
     void AppWindowHook(UINT message, WPARAM wParam);
+    static LRESULT CALLBACK OwnerSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                              DWORD_PTR icon);
     LRESULT OwnerWindowHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool InterceptMinimize();
     static void Raise(const NotifyEvent& event, TTrayIcon& sender);
@@ -261,7 +258,6 @@ private:
     std::unique_ptr<TSimpleTimer> doubleClickTimer_;
     std::unique_ptr<TSimpleTimer> hoverTimer_;
 
-    bool designPreview_ = false;
     ImageList* iconList_ = nullptr;
     bool cycleIcons_ = false;
     std::uint32_t cycleInterval_ = 0;
@@ -286,8 +282,6 @@ private:
     // timers and the icon go before the hooks do.
     bool destroying_ = false;
     int appHookId_ = 0;
-    WNDPROC ownerOldProc_ = nullptr;
-    WNDPROC ownerHookProc_ = nullptr;
 };
 
 }  // namespace pwg

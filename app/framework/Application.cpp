@@ -1,5 +1,7 @@
 #include "app/framework/Application.h"
 
+#include <memory>
+
 #include "app/framework/ErrorReport.h"
 #include "app/framework/Form.h"
 #include "app/framework/Menu.h"
@@ -11,6 +13,8 @@ namespace {
 const char kApplicationClass[] = "PwgApplication";
 // Posted when this window receives the focus; hands it on to the program's front window.
 constexpr UINT kEnterMessage = WM_APP + 2;
+// Posted by PostException; lParam is the error, on the heap.
+constexpr UINT kReportMessage = WM_APP + 3;
 
 // The program's visible, enabled window nearest the front, other than the application window.
 HWND FrontWindow(HWND app) {
@@ -156,6 +160,14 @@ void Application::ShowException(const std::exception& error) {
     MessageBoxA(Window::Handle(), text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
 }
 
+void Application::PostException(std::exception_ptr error) noexcept {
+    try {
+        auto posted = std::make_unique<std::exception_ptr>(std::move(error));
+        if (PostMessageA(Handle(), kReportMessage, 0, reinterpret_cast<LPARAM>(posted.get()))) posted.release();
+    } catch (...) {
+    }
+}
+
 void Application::OnSysCommand(WPARAM command) {
     switch (command & 0xFFF0) {
         case SC_MINIMIZE: Minimize(); break;
@@ -183,6 +195,15 @@ LRESULT Application::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // settled, the program's front window takes the focus.
             PostMessageA(Handle(), kEnterMessage, 0, 0);
             break;
+        case kReportMessage: {
+            const std::unique_ptr<std::exception_ptr> error(reinterpret_cast<std::exception_ptr*>(lParam));
+            try {
+                std::rethrow_exception(*error);
+            } catch (...) {
+                ReportCurrentError();
+            }
+            return 0;
+        }
         case kEnterMessage:
             if (!IsIconic(Handle()) && GetFocus() == Handle())
                 if (HWND front = FrontWindow(Handle())) SetFocus(front);

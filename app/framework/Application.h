@@ -56,6 +56,9 @@ public:
     void RemoveHook(int id);
 
     void ShowException(const std::exception& error);
+    // Shows it as the error report does when this window's message is next
+    // dispatched. Raises nothing: an error that cannot be posted goes untold.
+    void PostException(std::exception_ptr error) noexcept;
 
     // For tests: a fresh loop after a test ended one.
     void ResetTerminated();

@@ -1,7 +1,6 @@
 #pragma once
 // The base of every owned part of a window: it has an owner that frees it,
-// a name, a loading state, and it hears when a component it refers to goes.
-#include <string>
+// a loading state, and it hears when a component it refers to goes.
 #include <vector>
 
 namespace pwg {
@@ -16,8 +15,6 @@ public:
     virtual ~Component();
 
     Component* Owner() const { return owner_; }
-    const std::string& Name() const { return name_; }
-    void SetName(std::string name) { name_ = std::move(name); }
     const std::vector<Component*>& Components() const { return components_; }
 
     bool Loading() const { return loading_; }
@@ -41,7 +38,6 @@ private:
     void Remove(Component* child);
 
     Component* owner_ = nullptr;
-    std::string name_;
     std::vector<Component*> components_;
     std::vector<Component*> listeners_;
     bool loading_ = false;

@@ -1,6 +1,7 @@
 #include "app/framework/ErrorReport.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "app/framework/Application.h"
 
@@ -27,5 +28,7 @@ void ReportCurrentError() noexcept {
         // The report itself failed (no memory, say): nothing more can be told.
     }
 }
+
+void ReportLater(std::exception_ptr error) noexcept { Application::Instance().PostException(std::move(error)); }
 
 }  // namespace pwg

@@ -19,5 +19,9 @@ void ReportError(const std::exception& error);
 // (...) at the boundary of a window procedure or another callback of
 // Windows, through which nothing may unwind. Raises nothing itself.
 void ReportCurrentError() noexcept;
+// The same when the message loop next dispatches: for an error that arises
+// where no message box may wait, as in a call handed over from a worker,
+// which runs while the UI thread waits for that worker to end.
+void ReportLater(std::exception_ptr error) noexcept;
 
 }  // namespace pwg

@@ -33,15 +33,24 @@ HFONT FormFont() {
 }
 
 // Disables the visible, enabled top-level windows of this thread except one,
-// remembering exactly which.
+// remembering exactly which, and notes whether a visible one is topmost.
 struct DisabledWindows {
     HWND except;
     std::vector<HWND> windows;
+    bool topmostShown = false;
 };
+
+bool IsTopmost(HWND hwnd) { return (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+void SetTopmost(HWND hwnd, bool topmost) {
+    SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 BOOL CALLBACK DisableOne(HWND hwnd, LPARAM param) {
     auto* list = reinterpret_cast<DisabledWindows*>(param);
-    if (hwnd != list->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+    if (hwnd == list->except || !IsWindowVisible(hwnd)) return TRUE;
+    if (IsTopmost(hwnd)) list->topmostShown = true;
+    if (IsWindowEnabled(hwnd)) {
         // Nothing may unwind through Windows: a window that cannot be noted stays enabled.
         try {
             list->windows.push_back(hwnd);
@@ -139,20 +148,29 @@ int Form::ShowModal() {
     ReleaseCapture();
     DisabledWindows disabled{Handle(), {}};
     EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(&disabled));
+    // The newer dialog goes in front of the older ones. Over a topmost one
+    // (the unlock dialog) only a topmost window is in front: this one is
+    // made so while its loop runs, and the older keeps its place.
+    const bool raised = disabled.topmostShown && !IsTopmost(Handle());
+    if (raised) SetTopmost(Handle(), true);
     ++modalDepth_;
     modalResult_ = kModalNone;
     bool freeAfter = false;
     struct Restore {
         Form* form;
         DisabledWindows& disabled;
+        bool raised;
         ~Restore() {
             --form->modalDepth_;
             for (HWND w : disabled.windows)
                 if (IsWindow(w)) EnableWindow(w, TRUE);
-            if (form->Handle()) form->Hide();
+            if (form->Handle()) {
+                form->Hide();
+                if (raised) SetTopmost(form->Handle(), false);
+            }
             form->EndOfModalLoop();
         }
-    } restore{this, disabled};
+    } restore{this, disabled, raised};
 
     Show();
     // A dialog may open on its own (the unlock dialog, from a timer) while

@@ -53,7 +53,9 @@ public:
 
     // Runs a modal loop until the result is set or the window is closed
     // (cancel). Every visible, enabled top-level window of the thread is
-    // disabled meanwhile, and exactly those are enabled again.
+    // disabled meanwhile, and exactly those are enabled again. The window is
+    // in front of the thread's other windows: topmost for the loop when a
+    // visible one of them is.
     int ShowModal();
     int ModalResult() const { return modalResult_; }
     void SetModalResult(int result) { modalResult_ = result; }

@@ -12,6 +12,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/Timer.h"
 #include "common/Ansi.h"
+#include "dialogs/U1_psw.h"
 #include "dialogs/U2_psw.h"
 #include "dialogs/U3_psw.h"
 #include "enforcement/u0_shutThread.h"
@@ -235,6 +236,64 @@ TEST_P(NestedDialogTest, UnlockDialogClosedByATickGoesAndEverythingRunsOn) {
 
 INSTANTIATE_TEST_SUITE_P(CommandOverOrUnder, NestedDialogTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "CommandOver" : "CommandUnder"; });
+
+// What the screen shows at the middle of the control is the control itself.
+bool InFront(HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    return WindowFromPoint({(r.left + r.right) / 2, (r.top + r.bottom) / 2}) == control;
+}
+
+// The tray's commands open their dialogs at the same corner as the unlock
+// dialog, which is topmost: the newer dialog must be the one in front.
+struct OverUnlockRow {
+    const char* name;
+    void (TMainForm::*command)();
+    const char* caption;
+    int entry, button;
+};
+const OverUnlockRow kOverUnlock[] = {
+    {"Exit", &TMainForm::N8Click, "管理员密码", Tf1_psw::kEdit1, Tf1_psw::kBitBtn1},
+    {"ChangePassword", &TMainForm::N7Click, "管理员密码修改", TF2_psw::kEdit1, TF2_psw::kBitBtn1},
+};
+
+class CommandOverUnlock : public TickTest, public ::testing::WithParamInterface<OverUnlockRow> {};
+
+TEST_P(CommandOverUnlock, ItsDialogIsInFrontUntilItEnds) {
+    const OverUnlockRow& row = GetParam();
+    WhenModal<Form> command(row.caption, [&](Form& dialog) {
+        for (int id : {row.entry, row.button}) EXPECT_TRUE(InFront(GetDlgItem(dialog.Handle(), id))) << id;
+        dialog.Close();
+    });
+    WhenModal<Tf3_psw> unlock("管理员解锁", [&](Tf3_psw& dialog) {
+        (main_->*row.command)();
+        EXPECT_TRUE(GetWindowLongA(dialog.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_TRUE(InFront(dialog.sEdit1)) << "in front again";
+        dialog.Close();
+    });
+    WithinBound("the unlock dialog with a command's dialog over it", EnforcementTick);
+}
+
+INSTANTIATE_TEST_SUITE_P(FromTheTray, CommandOverUnlock, ::testing::ValuesIn(kOverUnlock), RowName);
+
+// A refused timer leaves the program without enforcement: that must be told.
+TEST_F(TickTest, RefusedEnforcementTimerIsReportedOnceAndTheNextRestartTriesAgain) {
+    State().locked = false;  // the timer that comes in the end ticks harmlessly
+    TimerRequests requests;
+    TimerRequests::fail = true;
+    {
+        WhenMessageBox report;
+        RestartEnforcement();
+        State().enforcementWorker->WaitFor();  // the timer is asked for meanwhile
+        WithinBound("the report, and no second one", Pump);
+        EXPECT_EQ(report.Text(), "Not enough timers available.");
+    }
+    TimerRequests::fail = false;
+    RestartEnforcement();
+    State().enforcementWorker->WaitFor();
+    WithinBound("the messages after a granted timer, with no report", Pump);
+    EXPECT_EQ(requests.intervals, (std::vector<UINT>{1000, 1000}));
+}
 
 }  // namespace
 }  // namespace pwg::test

@@ -8,8 +8,11 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "app/framework/Menu.h"
+#include "tests/support/Table.h"
 #include "tests/support/UiDriver.h"
 #include "tests/tray/TraySupport.h"
 
@@ -111,27 +114,79 @@ TEST_F(TrayWindowTest, WhateverAHandlerThrowsInTheOwnerHookIsReported) {
     EXPECT_EQ(report.Text(), "An error of an unknown kind occurred.");
 }
 
-TEST_F(TrayWindowTest, IconsChainOnTheMainWindowAndLeaveWithTheirHooksAndIcon) {
+// Two icons hook the main window; either may go first.
+struct LeavingRow {
+    const char* name;
+    int first;  // 0: the lower icon (installed first), 1: the upper one
+};
+const LeavingRow kLeaving[] = {{"UpperFirst", 1}, {"LowerFirst", 0}};
+
+class IconsLeaving : public TrayWindowTest, public ::testing::WithParamInterface<LeavingRow> {};
+
+TEST_P(IconsLeaving, InAnyOrderAndTheMainWindowKeepsItsMessages) {
     const LONG_PTR original = GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC);
-    auto lower = std::make_unique<RecordingTrayIcon>(form);
-    const LONG_PTR lowerProc = GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC);
-    auto upper = std::make_unique<RecordingTrayIcon>(form);
-    EXPECT_NE(lowerProc, original);
-    EXPECT_NE(GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC), lowerProc);
-
-    int lowerTook = 0;  // the upper icon passes the minimise on
-    lower->SetMinimizeToTray(true);
-    lower->OnMinimizeToTray = [&](TTrayIcon&) { ++lowerTook; };
+    std::unique_ptr<RecordingTrayIcon> icons[2];  // lower, upper
+    int took[2] = {};
+    for (int i : {0, 1}) {
+        icons[i] = std::make_unique<RecordingTrayIcon>(form);
+        icons[i]->SetMinimizeToTray(true);
+    }
+    icons[0]->OnMinimizeToTray = [&](TTrayIcon&) { ++took[0]; };
     EXPECT_EQ(SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0), 1);
-    EXPECT_EQ(lowerTook, 1);
+    EXPECT_EQ(took[0], 1) << "the upper icon passes the minimise on";
+    icons[1]->OnMinimizeToTray = [&](TTrayIcon&) { ++took[1]; };
 
-    ASSERT_TRUE(upper->AddTrayIcon());
-    IconRecord record = upper->IconData();
-    upper.reset();
+    const int first = GetParam().first, remaining = 1 - first;
+    icons[first]->AddTrayIcon();
+    ASSERT_TRUE(icons[first]->UpdateTrayIcon()) << "in the tray";
+    IconRecord record = icons[first]->IconData();
+    icons[first].reset();
     EXPECT_FALSE(Shell_NotifyIconA(NIM_DELETE, reinterpret_cast<NOTIFYICONDATAA*>(&record)));  // gone already
-    EXPECT_EQ(GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC), lowerProc);
-    lower.reset();
+    EXPECT_EQ(SendMessageA(form->Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0), 1);
+    EXPECT_EQ(took[remaining], remaining == 0 ? 2 : 1) << "the remaining hook still works";
+    SendMessageA(form->Handle(), WM_NULL, 0, 0);
+    EXPECT_EQ(form->nullMessages, 1);
+
+    icons[remaining].reset();
     EXPECT_EQ(GetWindowLongPtrA(form->Handle(), GWLP_WNDPROC), original);
+    SendMessageA(form->Handle(), WM_NULL, 0, 0);
+    EXPECT_EQ(form->nullMessages, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Order, IconsLeaving, ::testing::ValuesIn(kLeaving), RowName);
+
+// Under UIPI the elevated program hears the shell only where it lets it
+// through: each message on the window that acts on it, made with the first
+// icon. A refusal is told nowhere and changes nothing.
+struct FilterRecorder {
+    using Call = std::tuple<HWND, UINT, DWORD>;
+    static inline std::vector<Call> calls;
+    static inline BOOL result = TRUE;
+    static BOOL WINAPI Record(HWND window, UINT message, DWORD action, CHANGEFILTERSTRUCT*) {
+        calls.emplace_back(window, message, action);
+        if (!result) SetLastError(ERROR_ACCESS_DENIED);
+        return result;
+    }
+    StandIn<&OsCalls::changeWindowMessageFilterEx> standIn{Record};
+};
+
+TEST_F(TrayWindowTest, ShellMessagesAreLetThroughOnlyToTheWindowsThatActOnThem) {
+    ASSERT_NE(TTrayIcon::TaskbarCreatedMessage(), 0u);
+    for (BOOL granted : {TRUE, FALSE}) {
+        FilterRecorder filter;
+        FilterRecorder::calls.clear();
+        FilterRecorder::result = granted;
+        auto first = std::make_unique<RecordingTrayIcon>(form);
+        auto second = std::make_unique<RecordingTrayIcon>(form);
+        EXPECT_EQ(FilterRecorder::calls,
+                  (std::vector<FilterRecorder::Call>{
+                      {TTrayIconHandler::Instance()->Handle(), TrayCallbackMessage, MSGFLT_ALLOW},
+                      {app().Handle(), TTrayIcon::TaskbarCreatedMessage(), MSGFLT_ALLOW}}));
+        Log log;
+        LogEvents(*second, log);
+        Notify(*second, WM_LBUTTONDBLCLK);
+        EXPECT_EQ(log, Log{"dblclick"}) << granted;
+    }
 }
 
 // A popup menu runs its own loop: a thread timer looks at it from inside,

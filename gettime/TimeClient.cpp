@@ -22,11 +22,6 @@ static_assert(kYearsAfterBuild == 20 && kMaxDisagreement == 300 * kNtpSecond &&
 
 namespace {
 
-struct Address {
-    sockaddr_storage storage{};
-    int length = 0;
-};
-
 std::vector<Address> Resolve(const ServerName& name, int flags) {
     addrinfo hints{};
     hints.ai_flags = flags;
@@ -50,6 +45,7 @@ std::vector<Address> Resolve(const ServerName& name, int flags) {
 // never holds up a caller. The thread and the client share it.
 struct Lookup {
     ServerName name;
+    LookUpFunction lookUp;
     Handle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     std::vector<Address> addresses;  // written before `done` is set, read after
 };
@@ -65,7 +61,7 @@ DWORD WINAPI LookupThread(void* parameter) {
         const std::unique_ptr<LookupStart> start(static_cast<LookupStart*>(parameter));
         module = start->module;
         const WinsockSession winsock;
-        if (winsock.ok()) start->lookup->addresses = Resolve(start->lookup->name, 0);
+        if (winsock.ok()) start->lookup->addresses = start->lookup->lookUp(start->lookup->name);
         SetEvent(start->lookup->done.get());
     }
     // The library may have been unloaded by everyone else meanwhile: this
@@ -73,9 +69,10 @@ DWORD WINAPI LookupThread(void* parameter) {
     FreeLibraryAndExitThread(module, 0);
 }
 
-std::shared_ptr<Lookup> StartLookup(const ServerName& name) {
+std::shared_ptr<Lookup> StartLookup(const ServerName& name, const LookUpFunction& lookUp) {
     auto lookup = std::make_shared<Lookup>();
     lookup->name = name;
+    lookup->lookUp = lookUp;
     HMODULE module;
     if (!lookup->done || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                              reinterpret_cast<LPCSTR>(&LookupThread), &module))
@@ -90,6 +87,23 @@ std::shared_ptr<Lookup> StartLookup(const ServerName& name) {
     return lookup;
 }
 
+// A UDP socket connected to `to`, or none when this machine cannot open one
+// for its family or connect it there.
+UniqueSocket ConnectedTo(const Address& to) {
+    UniqueSocket opened(::socket(to.storage.ss_family, SOCK_DGRAM, IPPROTO_UDP));
+    if (!opened) return {};
+    // Windows would otherwise fail the next receive after an ICMP port
+    // unreachable; a missing listener is just a server that does not answer.
+    BOOL report = FALSE;
+    DWORD bytes = 0;
+    WSAIoctl(opened.get(), SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &bytes, nullptr, nullptr);
+    // Connected, so the stack drops datagrams from any other address or
+    // port. Late replies to earlier requests that wait in it fail the
+    // originate check.
+    if (connect(opened.get(), reinterpret_cast<const sockaddr*>(&to.storage), to.length) != 0) return {};
+    return opened;
+}
+
 NtpTime SystemClockAsNtp() {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
@@ -97,6 +111,8 @@ NtpTime SystemClockAsNtp() {
 }
 
 }  // namespace
+
+std::vector<Address> LookUp(const ServerName& name) { return Resolve(name, 0); }
 
 int64_t MonotonicNow() {
     static const int64_t frequency = [] {
@@ -137,7 +153,7 @@ struct TimeClient::Server {
     bool Ready(int64_t now) const { return !addresses.empty() && courtesy.MayAsk(now); }
 
     // Takes in a finished lookup and starts one when the addresses are due.
-    void Refresh(int64_t now) {
+    void Refresh(int64_t now, const LookUpFunction& lookUp) {
         if (lookup && WaitForSingleObject(lookup->done.get(), 0) == WAIT_OBJECT_0) {
             const bool found = !lookup->addresses.empty();
             if (found) {
@@ -149,13 +165,24 @@ struct TimeClient::Server {
             lookup.reset();
         }
         if (numeric || lookup || courtesy.Retired() || (lookupDue && now < *lookupDue)) return;
-        lookup = StartLookup(name);
+        lookup = StartLookup(name, lookUp);
         if (!lookup) lookupDue = now + kLookupRetry;
     }
 
     void MoveToNextAddress() {
         next = (next + 1) % addresses.size();
         socket = {};
+    }
+
+    // Connects the socket when it is not, moving on past addresses this
+    // machine cannot use (an IPv6 one on an IPv4-only machine), each tried
+    // once: one of them must not hide the others. The one that works stays.
+    bool Connect() {
+        for (size_t tried = 0; !socket && tried < addresses.size(); ++tried) {
+            socket = ConnectedTo(addresses[next]);
+            if (!socket) MoveToNextAddress();
+        }
+        return static_cast<bool>(socket);
     }
 };
 
@@ -165,7 +192,8 @@ struct TimeClient::Answer {
     Sample sample{};
 };
 
-TimeClient::TimeClient(std::function<int64_t()> monotonic) : monotonic_(std::move(monotonic)) {}
+TimeClient::TimeClient(std::function<int64_t()> monotonic, LookUpFunction lookUp)
+    : monotonic_(std::move(monotonic)), lookUp_(std::move(lookUp)) {}
 TimeClient::~TimeClient() = default;
 
 bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
@@ -238,7 +266,7 @@ void TimeClient::UseServers(std::vector<ServerName> names) {
 }
 
 void TimeClient::FindAddresses(int64_t now, int64_t waitUntil) {
-    for (Server& server : servers_) server.Refresh(now);
+    for (Server& server : servers_) server.Refresh(now, lookUp_);
     // With no server to ask yet, wait a while for the first lookup to finish.
     while (std::none_of(servers_.begin(), servers_.end(), [now](const Server& s) { return s.Ready(now); })) {
         std::vector<HANDLE> pending;
@@ -248,33 +276,17 @@ void TimeClient::FindAddresses(int64_t now, int64_t waitUntil) {
         const auto ms = static_cast<DWORD>((waitUntil - now + kMillisecond - 1) / kMillisecond);
         WaitForMultipleObjects(static_cast<DWORD>(pending.size()), pending.data(), FALSE, ms);
         now = monotonic_();
-        for (Server& server : servers_) server.Refresh(now);
+        for (Server& server : servers_) server.Refresh(now, lookUp_);
     }
 }
 
 std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until) {
-    const Address& to = server.addresses[server.next];
     NtpTime nonce = 0;
     // The system's random source in advapi32, loaded anyway: bcrypt would add
     // a DLL to a resident process, and under Wine a whole TLS library.
     while (nonce == 0)  // a zero transmit timestamp means "not set"
         if (!RtlGenRandom(&nonce, sizeof nonce)) return std::nullopt;
-
-    if (!server.socket) {
-        UniqueSocket opened(::socket(to.storage.ss_family, SOCK_DGRAM, IPPROTO_UDP));
-        if (!opened) return std::nullopt;
-        // Windows would otherwise fail the next receive after an ICMP port
-        // unreachable; a missing listener is just a server that does not answer.
-        BOOL report = FALSE;
-        DWORD bytes = 0;
-        WSAIoctl(opened.get(), SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &bytes, nullptr, nullptr);
-        // Connected, so the stack drops datagrams from any other address or
-        // port. Late replies to earlier requests that wait in it fail the
-        // originate check.
-        if (connect(opened.get(), reinterpret_cast<const sockaddr*>(&to.storage), to.length) != 0)
-            return std::nullopt;
-        server.socket = std::move(opened);
-    }
+    if (!server.Connect()) return std::nullopt;
     const SOCKET socket = server.socket.get();
 
     const Packet request = MakeRequest(nonce);

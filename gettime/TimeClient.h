@@ -45,10 +45,21 @@ extern const uint32_t kLatestTime;
 // QueryPerformanceCounter in nanoseconds: steady, and not moved by setting the clock.
 int64_t MonotonicNow();
 
+// One address of a server, as a socket connects to it.
+struct Address {
+    sockaddr_storage storage{};
+    int length = 0;
+};
+// A server name's addresses, at most four, as the system's resolver gives them.
+std::vector<Address> LookUp(const ServerName& name);
+using LookUpFunction = std::function<std::vector<Address>(const ServerName&)>;
+
 class TimeClient {
 public:
-    // Tests pass a monotonic clock they can move ahead.
-    explicit TimeClient(std::function<int64_t()> monotonic = MonotonicNow);
+    // Tests pass a monotonic clock they can move ahead, and a lookup that
+    // gives a name the addresses they need. The lookup runs on a thread of
+    // its own, which may outlive the client.
+    explicit TimeClient(std::function<int64_t()> monotonic = MonotonicNow, LookUpFunction lookUp = LookUp);
     ~TimeClient();
     TimeClient(const TimeClient&) = delete;
     TimeClient& operator=(const TimeClient&) = delete;
@@ -69,6 +80,7 @@ private:
     std::optional<Answer> Ask(Server& server, int64_t until);
 
     std::function<int64_t()> monotonic_;
+    LookUpFunction lookUp_;
     std::mutex busy_;
     bool winsockStarted_ = false;
     std::vector<Server> servers_;

@@ -1,6 +1,7 @@
 #include "gettime/TimeClient.h"
 
 #include <gtest/gtest.h>
+#include <ws2tcpip.h>
 
 #include <optional>
 
@@ -221,6 +222,51 @@ protected:
 TEST_F(NamedServer, FirstCallWaitsForTheLookup) {
     ASSERT_TRUE(Call());
     EXPECT_EQ(value, kServerTime);
+}
+
+// A name whose lookup a test gives, each address with the name's port.
+class NameOfTwoAddresses : public TimeClientTest {
+protected:
+    NameOfTwoAddresses() : TimeClientTest("two-addresses.test:{port}") {}
+};
+
+Address Ipv4(const char* dotted, uint16_t port, ADDRESS_FAMILY family = AF_INET) {
+    Address a;
+    auto& in = reinterpret_cast<sockaddr_in&>(a.storage);
+    in.sin_port = htons(port);
+    inet_pton(AF_INET, dotted, &in.sin_addr);
+    in.sin_family = family;
+    a.length = sizeof in;
+    return a;
+}
+
+TEST_F(NameOfTwoAddresses, AnAddressThisMachineCannotUseDoesNotHideTheOther) {
+    // What Windows and Wine refuse at once: a socket of a family with no stack
+    // here (as IPv6 on an IPv4-only machine), and a datagram socket connected
+    // to the broadcast address without SO_BROADCAST.
+    const auto noStack = [](uint16_t port) { return Ipv4("127.0.0.1", port, AF_IRDA); };
+    const auto broadcast = [](uint16_t port) { return Ipv4("255.255.255.255", port); };
+    const auto fake = [](uint16_t port) { return Ipv4("127.0.0.1", port); };
+    struct Row {
+        const char* what;
+        Address (*first)(uint16_t);
+        Address (*second)(uint16_t);
+        bool answers;
+    };
+    const Row rows[] = {
+        {"first of a family with no stack here", noStack, fake, true},
+        {"first the broadcast address", broadcast, fake, true},
+        {"neither usable", noStack, broadcast, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TimeClient fresh{MonotonicNow, [row](const ServerName& name) {
+                             return std::vector<Address>{row.first(name.port), row.second(name.port)};
+                         }};
+        const int before = server.Requests();
+        EXPECT_EQ(fresh.GetTime(kServerListMode, &value), row.answers);
+        EXPECT_EQ(server.Requests(), before + (row.answers ? 1 : 0));
+    }
 }
 
 // Two servers; the first answers first.

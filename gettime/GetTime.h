@@ -40,6 +40,10 @@
 GETTIME_API unsigned char __stdcall GetTimeFromServer(int32_t mode, uint32_t* value);
 
 // Sets the system clock to `value`, enabling the process's system-time
-// privilege for the call. Values before the day the library was built, or more
-// than 20 years after it, are refused and leave the clock alone.
+// privilege for the call, when the clock is more than a second away from it;
+// a clock that close is left alone (a value is a whole second, so setting it
+// would step a right clock by up to half a second, against the Windows time
+// service, and log an event where changes of the system time are audited).
+// Values before the day the library was built, or more than 20 years after
+// it, are refused and leave the clock alone.
 GETTIME_API void __stdcall UpdateSysTime(uint32_t value);

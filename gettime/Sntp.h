@@ -43,6 +43,17 @@ constexpr uint64_t WindowsTicksFromUnix(uint32_t unixSeconds) {
 // A non-negative duration of the monotonic clock in NTP units.
 NtpSpan NtpSpanFromNanoseconds(int64_t ns);
 
+// A system clock this close to the time it is to be set to is left alone:
+// each setting steps it, fights the Windows time service, and is an event in
+// the security log of a machine that audits changes of the system time.
+inline constexpr int64_t kClockTolerance = 10000000;  // Windows ticks: one second
+// The step, in Windows ticks, that takes a clock reading `clockTicks` to
+// `unixSeconds`; 0 when it is within kClockTolerance already.
+constexpr int64_t ClockStep(uint64_t clockTicks, uint32_t unixSeconds) {
+    const auto step = static_cast<int64_t>(WindowsTicksFromUnix(unixSeconds) - clockTicks);
+    return step > kClockTolerance || step < -kClockTolerance ? step : 0;
+}
+
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;

@@ -104,12 +104,6 @@ UniqueSocket ConnectedTo(const Address& to) {
     return opened;
 }
 
-NtpTime SystemClockAsNtp() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return NtpFromWindowsTicks(uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime);
-}
-
 }  // namespace
 
 std::vector<Address> LookUp(const ServerName& name) { return Resolve(name, 0); }
@@ -292,7 +286,7 @@ std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until)
     const Packet request = MakeRequest(nonce);
     // T1 from the system clock, T4 = T1 + the monotonic round trip: a clock
     // moved meanwhile cannot bend the delay.
-    const NtpTime t1 = SystemClockAsNtp();
+    const NtpTime t1 = NtpFromWindowsTicks(ReadSystemClock());
     const int64_t sentAt = monotonic_();
     if (send(socket, reinterpret_cast<const char*>(request.data()), kPacketSize, 0) != kPacketSize)
         return Answer{Outcome::Failed, sentAt};
@@ -322,29 +316,38 @@ std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until)
     return Answer{Outcome::Failed, sentAt};
 }
 
-bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set) {
-    if (unixTime < kEarliestTime || unixTime > kLatestTime) return false;
+uint64_t ReadSystemClock() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime;
+}
+
+std::optional<int64_t> SetSystemClock(uint32_t unixTime, const SystemClock& clock) {
+    if (unixTime < kEarliestTime || unixTime > kLatestTime) return std::nullopt;
+    const int64_t step = ClockStep(clock.read(), unixTime);
+    if (step == 0) return 0;
     const uint64_t ticks = WindowsTicksFromUnix(unixTime);
     const FILETIME fileTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME systemTime;
-    if (!FileTimeToSystemTime(&fileTime, &systemTime)) return false;
+    if (!FileTimeToSystemTime(&fileTime, &systemTime)) return std::nullopt;
 
     HANDLE opened;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return false;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return std::nullopt;
     const Handle token(opened);
     TOKEN_PRIVILEGES enable{};
     enable.PrivilegeCount = 1;
     enable.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &enable.Privileges[0].Luid)) return false;
+    if (!LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &enable.Privileges[0].Luid)) return std::nullopt;
     TOKEN_PRIVILEGES previous{};
     DWORD size = sizeof previous;
     // Succeeds with ERROR_NOT_ALL_ASSIGNED when the token lacks the privilege.
     if (!AdjustTokenPrivileges(token.get(), FALSE, &enable, sizeof previous, &previous, &size) ||
         GetLastError() != ERROR_SUCCESS)
-        return false;
-    const bool done = set(&systemTime) != FALSE;
+        return std::nullopt;
+    const bool done = clock.set(&systemTime) != FALSE;
     AdjustTokenPrivileges(token.get(), FALSE, &previous, 0, nullptr, nullptr);  // as it was before
-    return done;
+    if (!done) return std::nullopt;
+    return step;
 }
 
 }  // namespace gettime

@@ -87,10 +87,19 @@ private:
     std::optional<Sample> sample_;
 };
 
-// Sets the system clock to `unixTime` with the system-time privilege enabled
-// for the call. Refuses times outside kEarliestTime..kLatestTime. Tests pass their own
-// setter, since the real one would move the host's clock.
-using SetSystemTimeFunction = BOOL(WINAPI*)(const SYSTEMTIME*);
-bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set = &SetSystemTime);
+// The system clock (UTC) in Windows ticks, 100 ns since 1601-01-01.
+uint64_t ReadSystemClock();
+// The system clock, read and set. Tests pass their own: the real setter would
+// move the host's clock (under Wine it never does).
+struct SystemClock {
+    std::function<uint64_t()> read = ReadSystemClock;
+    std::function<BOOL(const SYSTEMTIME*)> set = &::SetSystemTime;
+};
+
+// Sets the system clock to `unixTime`, with the system-time privilege enabled
+// for the call, unless it is within kClockTolerance of that already. Refuses
+// times outside kEarliestTime..kLatestTime. The step made, in Windows ticks
+// (0 when the clock was left alone), or nothing when refused or failed.
+std::optional<int64_t> SetSystemClock(uint32_t unixTime, const SystemClock& clock = {});
 
 }  // namespace gettime

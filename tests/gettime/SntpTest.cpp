@@ -87,6 +87,25 @@ TEST(TimeArithmetic, OffsetAndDelay) {
     }
 }
 
+TEST(TimeArithmetic, AClockIsSetOnlyWhenMoreThanASecondOff) {
+    const uint32_t at = 2085978495u;  // the last second of NTP era 0
+    struct Row {
+        int64_t clockAhead;  // Windows ticks
+        int64_t step;
+    };
+    constexpr int64_t kTenYears = 3652 * 86400 * int64_t{10000000};
+    const Row rows[] = {
+        {0, 0},
+        {kClockTolerance, 0},
+        {-kClockTolerance, 0},
+        {kClockTolerance + 1, -kClockTolerance - 1},
+        {-kClockTolerance - 1, kClockTolerance + 1},
+        {-kTenYears, kTenYears},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ClockStep(WindowsTicksFromUnix(at) + row.clockAhead, at), row.step) << row.clockAhead;
+}
+
 // --- Packets -------------------------------------------------------------------
 
 TEST(Packets, RequestIsVersion4ClientWithTheNonceAsTransmitTimestamp) {

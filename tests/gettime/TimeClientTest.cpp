@@ -366,6 +366,9 @@ BOOL WINAPI RecordingSetter(const SYSTEMTIME* time) {
     return record.result;
 }
 
+// A clock in 1601, far from every time the tests set.
+const SystemClock kFarOff{[] { return uint64_t{0}; }, RecordingSetter};
+
 TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
     struct Row {
         uint32_t unix;
@@ -378,7 +381,7 @@ TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
     const bool enabledBefore = SystemTimePrivilegeEnabled();
     for (const Row& row : rows) {
         record = {};
-        EXPECT_TRUE(SetSystemClock(row.unix, &RecordingSetter)) << row.unix;
+        EXPECT_TRUE(SetSystemClock(row.unix, kFarOff)) << row.unix;
         ASSERT_EQ(record.calls, 1);
         const SYSTEMTIME& t = record.time;
         EXPECT_EQ((std::vector<WORD>{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond,
@@ -392,13 +395,23 @@ TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
 
 TEST(SetSystemClock, RefusesTimesOutsideItsBoundsAndReportsFailure) {
     record = {};
-    EXPECT_TRUE(SetSystemClock(kEarliestTime, &RecordingSetter));
-    EXPECT_TRUE(SetSystemClock(kLatestTime, &RecordingSetter));
+    EXPECT_TRUE(SetSystemClock(kEarliestTime, kFarOff));
+    EXPECT_TRUE(SetSystemClock(kLatestTime, kFarOff));
     for (uint32_t t : {kEarliestTime - 1, 0u, kLatestTime + 1, 4294967295u})
-        EXPECT_FALSE(SetSystemClock(t, &RecordingSetter)) << t;
+        EXPECT_FALSE(SetSystemClock(t, kFarOff)) << t;
     EXPECT_EQ(record.calls, 2);
     record.result = FALSE;
-    EXPECT_FALSE(SetSystemClock(kEarliestTime, &RecordingSetter));
+    EXPECT_FALSE(SetSystemClock(kEarliestTime, kFarOff));
+}
+
+TEST(SetSystemClock, LeavesAClockWithinASecondAlone) {
+    for (const int64_t ahead : {kClockTolerance / 2, -kClockTolerance - 1}) {
+        record = {};
+        const SystemClock clock{[ahead] { return WindowsTicksFromUnix(kServerTime) + ahead; }, RecordingSetter};
+        const bool off = ahead < -kClockTolerance;
+        EXPECT_EQ(SetSystemClock(kServerTime, clock), off ? -ahead : 0) << ahead;
+        EXPECT_EQ(record.calls, off ? 1 : 0) << ahead;
+    }
 }
 
 }  // namespace

@@ -186,8 +186,11 @@ struct TimeClient::Answer {
     Sample sample{};
 };
 
-TimeClient::TimeClient(std::function<int64_t()> monotonic, LookUpFunction lookUp)
-    : monotonic_(std::move(monotonic)), lookUp_(std::move(lookUp)) {}
+TimeClient::TimeClient(std::function<int64_t()> monotonic, SystemClock systemClock, LookUpFunction lookUp)
+    : monotonic_(std::move(monotonic)),
+      systemClock_(std::move(systemClock)),
+      lookUp_(std::move(lookUp)),
+      witnessBase_(systemClock_.read()) {}
 TimeClient::~TimeClient() = default;
 
 bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
@@ -196,6 +199,8 @@ bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
     if (!busy) return false;
 
     const int64_t start = monotonic_();
+    // As if the library had just been loaded: the next good reply is believed.
+    if (SampleStalled(start)) sample_.reset();
     if (sample_) {
         if (const std::optional<uint32_t> time = UnixTimeFromSample(*sample_, start)) {
             *value = *time;
@@ -242,6 +247,26 @@ bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
     return false;
 }
 
+bool TimeClient::SetClock(uint32_t unixTime) {
+    const std::lock_guard busy(busy_);
+    if (SampleStalled(monotonic_())) {
+        sample_.reset();
+        return false;
+    }
+    const std::optional<int64_t> step = SetSystemClock(unixTime, systemClock_);
+    if (step) ownSteps_ += *step * 100;
+    return step.has_value();
+}
+
+// The system clock in nanoseconds since the client was made, less the steps
+// the client itself made to it: a clock that counts sleep, which a standard
+// user cannot set.
+int64_t TimeClient::Witness() const {
+    return static_cast<int64_t>(systemClock_.read() - witnessBase_) * 100 - ownSteps_;
+}
+
+bool TimeClient::SampleStalled(int64_t now) const { return sample_ && Stalled(*sample_, now, Witness()); }
+
 void TimeClient::UseServers(std::vector<ServerName> names) {
     std::vector<Server> servers;
     for (ServerName& name : names) {
@@ -286,7 +311,7 @@ std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until)
     const Packet request = MakeRequest(nonce);
     // T1 from the system clock, T4 = T1 + the monotonic round trip: a clock
     // moved meanwhile cannot bend the delay.
-    const NtpTime t1 = NtpFromWindowsTicks(ReadSystemClock());
+    const NtpTime t1 = NtpFromWindowsTicks(systemClock_.read());
     const int64_t sentAt = monotonic_();
     if (send(socket, reinterpret_cast<const char*>(request.data()), kPacketSize, 0) != kPacketSize)
         return Answer{Outcome::Failed, sentAt};
@@ -311,7 +336,7 @@ std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until)
         const ReplyCheck reply = CheckReply(std::span(datagram, static_cast<size_t>(received)), nonce, t1, t4,
                                             {kEarliestTime, kLatestTime});
         if (!AnswersRequest(reply.check)) continue;
-        return Answer{OutcomeOf(reply.check), sentAt, Sample{reply.serverTimeAtT4, receivedAt}};
+        return Answer{OutcomeOf(reply.check), sentAt, Sample{reply.serverTimeAtT4, receivedAt, Witness()}};
     }
     return Answer{Outcome::Failed, sentAt};
 }

@@ -54,12 +54,22 @@ struct Address {
 std::vector<Address> LookUp(const ServerName& name);
 using LookUpFunction = std::function<std::vector<Address>(const ServerName&)>;
 
+// The system clock (UTC) in Windows ticks, 100 ns since 1601-01-01.
+uint64_t ReadSystemClock();
+// The system clock, read and set. Tests pass their own: the real setter would
+// move the host's clock (under Wine it never does).
+struct SystemClock {
+    std::function<uint64_t()> read = ReadSystemClock;
+    std::function<BOOL(const SYSTEMTIME*)> set = &::SetSystemTime;
+};
+
 class TimeClient {
 public:
-    // Tests pass a monotonic clock they can move ahead, and a lookup that
-    // gives a name the addresses they need. The lookup runs on a thread of
-    // its own, which may outlive the client.
-    explicit TimeClient(std::function<int64_t()> monotonic = MonotonicNow, LookUpFunction lookUp = LookUp);
+    // Tests pass clocks they can move ahead, and a lookup that gives a name
+    // the addresses they need. The lookup runs on a thread of its own, which
+    // may outlive the client.
+    explicit TimeClient(std::function<int64_t()> monotonic = MonotonicNow, SystemClock systemClock = {},
+                        LookUpFunction lookUp = LookUp);
     ~TimeClient();
     TimeClient(const TimeClient&) = delete;
     TimeClient& operator=(const TimeClient&) = delete;
@@ -68,9 +78,16 @@ public:
     // while it is younger than kMaxSampleAge, else asks the servers in list
     // order; a reply that the last good sample holds back (see Agree) is
     // taken only when another server's reply in the same call agrees with
-    // it. False for another mode, a null value, no good reply within the
-    // bound, or a call while another is running on another thread.
+    // it. A sample that a sleep may have stalled (see Stalled; the witness is
+    // the system clock less the client's own steps of it) is dropped first.
+    // False for another mode, a null value, no good reply within the bound,
+    // or a call while another, or SetClock, is running on another thread.
     bool GetTime(int32_t mode, uint32_t* value);
+
+    // SetSystemClock with the client's system clock, keeping the step out of
+    // the witness. Refused, and the sample dropped, while a sleep may have
+    // stalled the sample: the time to set came from it.
+    bool SetClock(uint32_t unixTime);
 
 private:
     struct Server;
@@ -78,22 +95,18 @@ private:
     void UseServers(std::vector<ServerName> names);
     void FindAddresses(int64_t now, int64_t waitUntil);
     std::optional<Answer> Ask(Server& server, int64_t until);
+    int64_t Witness() const;
+    bool SampleStalled(int64_t now) const;
 
     std::function<int64_t()> monotonic_;
+    SystemClock systemClock_;
     LookUpFunction lookUp_;
+    uint64_t witnessBase_;
+    int64_t ownSteps_ = 0;  // nanoseconds the client itself has set the system clock on
     std::mutex busy_;
     bool winsockStarted_ = false;
     std::vector<Server> servers_;
     std::optional<Sample> sample_;
-};
-
-// The system clock (UTC) in Windows ticks, 100 ns since 1601-01-01.
-uint64_t ReadSystemClock();
-// The system clock, read and set. Tests pass their own: the real setter would
-// move the host's clock (under Wine it never does).
-struct SystemClock {
-    std::function<uint64_t()> read = ReadSystemClock;
-    std::function<BOOL(const SYSTEMTIME*)> set = &::SetSystemTime;
 };
 
 // Sets the system clock to `unixTime`, with the system-time privilege enabled

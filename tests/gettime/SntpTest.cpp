@@ -270,6 +270,27 @@ TEST(Sample, AgreementWithinFiveMinutesOnTheMonotonicClock) {
     EXPECT_FALSE(HoldsBack(reference, at - 1));
 }
 
+TEST(Sample, StalledOnceTheWitnessRunsAheadOfTheMonotonicClock) {
+    const Sample s{Seconds(1), 7 * kSecond, -5 * kSecond};  // any bases
+    constexpr int64_t kDay = 86400 * kSecond;
+    struct Row {
+        const char* what;
+        int64_t monotonic, witness;  // how far each ran on since the sample
+        bool stalled;
+    };
+    const Row rows[] = {
+        {"both on alike", kMaxSampleAge, kMaxSampleAge, false},
+        {"the witness two seconds ahead", 10 * kSecond, 12 * kSecond, false},
+        {"the witness more than two seconds ahead", 10 * kSecond, 12 * kSecond + 1, true},
+        {"a day on, the witness a thousandth ahead", kDay, kDay + kDay / 1000, false},
+        {"a day on, the witness more than a thousandth ahead", kDay, kDay + kDay / 1000 + 1, true},
+        {"an hour asleep, the monotonic clock stood still", 0, 3600 * kSecond, true},
+        {"the monotonic clock a year ahead", 365 * kDay, 0, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Stalled(s, s.monotonic + row.monotonic, s.witness + row.witness), row.stalled) << row.what;
+}
+
 // --- Server list ---------------------------------------------------------------
 
 TEST(ServerList, Entries) {

@@ -24,7 +24,9 @@ Shape Kiss(const char* code) {
 
 // A client against a fake server on loopback, named in the real registry
 // ("{port}" stands for the fake server's port). The client's monotonic clock
-// is the real one moved on by `skip`, so that intervals of minutes pass at once.
+// is the real one moved on by `skip`, so that intervals of minutes pass at
+// once, and its system clock the real one moved on by `systemSkip`, which the
+// client's setting moves too.
 class TimeClientTest : public ::testing::Test {
 protected:
     explicit TimeClientTest(std::string servers = "127.0.0.1:{port}")
@@ -41,8 +43,18 @@ protected:
 
     FakeSntpServer server{kServerTime};
     ServerListInRegistry list_;
-    int64_t skip = 0;
-    TimeClient client{[this] { return MonotonicNow() + skip; }};
+    int64_t skip = 0, systemSkip = 0;
+    int clockSets = 0;
+    const SystemClock systemClock{[this] { return ReadSystemClock() + systemSkip / 100; },
+                                  [this](const SYSTEMTIME* time) {
+                                      FILETIME set;
+                                      SystemTimeToFileTime(time, &set);
+                                      const uint64_t ticks = uint64_t{set.dwHighDateTime} << 32 | set.dwLowDateTime;
+                                      systemSkip = static_cast<int64_t>(ticks - ReadSystemClock()) * 100;
+                                      ++clockSets;
+                                      return TRUE;
+                                  }};
+    TimeClient client{[this] { return MonotonicNow() + skip; }, systemClock};
     uint32_t value = 0;
     int64_t took = 0;
 };
@@ -187,6 +199,48 @@ TEST_F(TimeClientTest, ServerIsLeftAloneAfterAFailureOrAKiss) {
     }
 }
 
+TEST_F(TimeClientTest, ASampleThatASleepMayHaveStalledIsDropped) {
+    struct Row {
+        const char* what;
+        int64_t monotonic, system;  // seconds each clock runs on after a good reply; the server's runs as the system's
+        bool asks;
+    };
+    const Row rows[] = {
+        {"an hour asleep, the monotonic clock stood still", 20, 3620, true},
+        {"normal drift", 1000, 1001, false},
+        {"the monotonic clock ahead of the system clock", 1000, 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TimeClient fresh{[this] { return MonotonicNow() + skip; }, systemClock};
+        server.SetTime(kServerTime);
+        ASSERT_TRUE(fresh.GetTime(kServerListMode, &value));
+        skip += row.monotonic * kSecond;
+        systemSkip += row.system * kSecond;
+        server.SetTime(static_cast<uint32_t>(kServerTime + row.system));
+        const int before = server.Requests();
+        ASSERT_TRUE(fresh.GetTime(kServerListMode, &value)) << "a single server an hour ahead is believed";
+        EXPECT_EQ(value, kServerTime + (row.asks ? row.system : row.monotonic));
+        EXPECT_EQ(server.Requests() - before, row.asks ? 1 : 0);
+    }
+}
+
+TEST_F(TimeClientTest, ItsOwnStepOfTheClockIsNoSleepButATimeFromBeforeASleepIsNotSet) {
+    systemSkip = static_cast<int64_t>(WindowsTicksFromUnix(kServerTime - 3600) - ReadSystemClock()) * 100;
+    ASSERT_TRUE(Call());
+    EXPECT_TRUE(client.SetClock(value));
+    EXPECT_EQ(clockSets, 1) << "an hour slow";
+    skip += 20 * kSecond;
+    systemSkip += 20 * kSecond;
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kServerTime + 20);
+    EXPECT_EQ(server.Requests(), 1) << "answered from the sample";
+
+    systemSkip += 3600 * kSecond;  // asleep for an hour, the monotonic clock stood still
+    EXPECT_FALSE(client.SetClock(value));
+    EXPECT_EQ(clockSets, 1) << "not set an hour back";
+}
+
 class NoListenerFirst : public TimeClientTest {
 protected:
     NoListenerFirst() : TimeClientTest("127.0.0.1:" + std::to_string(ClosedPort()) + " 127.0.0.1:{port}") {}
@@ -260,7 +314,7 @@ TEST_F(NameOfTwoAddresses, AnAddressThisMachineCannotUseDoesNotHideTheOther) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        TimeClient fresh{MonotonicNow, [row](const ServerName& name) {
+        TimeClient fresh{MonotonicNow, {}, [row](const ServerName& name) {
                              return std::vector<Address>{row.first(name.port), row.second(name.port)};
                          }};
         const int before = server.Requests();

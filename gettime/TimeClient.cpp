@@ -270,7 +270,8 @@ bool TimeClient::SampleStalled(int64_t now) const { return sample_ && Stalled(*s
 void TimeClient::UseServers(std::vector<ServerName> names) {
     std::vector<Server> servers;
     for (ServerName& name : names) {
-        const auto known = std::find_if(servers_.begin(), servers_.end(), [&](const Server& s) { return s.name == name; });
+        const auto known =
+            std::find_if(servers_.begin(), servers_.end(), [&](const Server& s) { return s.name == name; });
         if (known != servers_.end()) {
             servers.push_back(std::move(*known));
             servers_.erase(known);

@@ -76,7 +76,8 @@ TEST(TimeArithmetic, OffsetAndDelay) {
          -5 * kNtpSecond - kQuarter / 2, kQuarter},
         {"server already in era 1", eraEnd, eraEnd + 3 * kNtpSecond, eraEnd + 3 * kNtpSecond,
          eraEnd + 2 * kQuarter, 3 * kNtpSecond - kQuarter, 2 * kQuarter},
-        {"client already in era 1", eraEnd + 5 * kNtpSecond, eraEnd, eraEnd, eraEnd + 5 * kNtpSecond, -5 * kNtpSecond, 0},
+        {"client already in era 1", eraEnd + 5 * kNtpSecond, eraEnd, eraEnd, eraEnd + 5 * kNtpSecond,
+         -5 * kNtpSecond, 0},
         {"client fifty years slow", base - fiftyYears, base, base, base - fiftyYears, fiftyYears, 0},
         {"client fifty years fast", base + fiftyYears, base, base, base + fiftyYears, -fiftyYears, 0},
     };

@@ -253,8 +253,11 @@ bool TimeClient::SetClock(uint32_t unixTime) {
         sample_.reset();
         return false;
     }
+    const uint64_t before = systemClock_.read();
     const std::optional<int64_t> step = SetSystemClock(unixTime, systemClock_);
-    if (step) ownSteps_ += *step * 100;
+    // What the clock moved by, not what was asked: a setter may report
+    // success and leave it (Wine does).
+    if (step && *step != 0) ownSteps_ += static_cast<int64_t>(systemClock_.read() - before) * 100;
     return step.has_value();
 }
 

@@ -102,7 +102,7 @@ private:
     SystemClock systemClock_;
     LookUpFunction lookUp_;
     uint64_t witnessBase_;
-    int64_t ownSteps_ = 0;  // nanoseconds the client itself has set the system clock on
+    int64_t ownSteps_ = 0;  // nanoseconds by which the client's own settings moved the system clock
     std::mutex busy_;
     bool winsockStarted_ = false;
     std::vector<Server> servers_;

@@ -206,7 +206,8 @@ TEST_F(TimeClientTest, ASampleThatASleepMayHaveStalledIsDropped) {
         bool asks;
     };
     const Row rows[] = {
-        {"an hour asleep, the monotonic clock stood still", 20, 3620, true},
+        {"an hour asleep, the monotonic clock stood still: the server alone, an hour ahead, is believed", 20, 3620,
+         true},
         {"normal drift", 1000, 1001, false},
         {"the monotonic clock ahead of the system clock", 1000, 0, false},
     };
@@ -219,7 +220,7 @@ TEST_F(TimeClientTest, ASampleThatASleepMayHaveStalledIsDropped) {
         systemSkip += row.system * kSecond;
         server.SetTime(static_cast<uint32_t>(kServerTime + row.system));
         const int before = server.Requests();
-        ASSERT_TRUE(fresh.GetTime(kServerListMode, &value)) << "a single server an hour ahead is believed";
+        ASSERT_TRUE(fresh.GetTime(kServerListMode, &value));
         EXPECT_EQ(value, kServerTime + (row.asks ? row.system : row.monotonic));
         EXPECT_EQ(server.Requests() - before, row.asks ? 1 : 0);
     }

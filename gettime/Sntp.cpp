@@ -122,7 +122,8 @@ std::optional<uint32_t> UnixTimeFromSample(const Sample& sample, int64_t now) {
 bool Agree(const Sample& a, const Sample& b) {
     const Sample& earlier = a.monotonic <= b.monotonic ? a : b;
     const Sample& later = a.monotonic <= b.monotonic ? b : a;
-    const NtpTime advanced = earlier.serverTime + static_cast<NtpTime>(NtpSpanFromNanoseconds(later.monotonic - earlier.monotonic));
+    const NtpSpan between = NtpSpanFromNanoseconds(later.monotonic - earlier.monotonic);
+    const NtpTime advanced = earlier.serverTime + static_cast<NtpTime>(between);
     const auto difference = static_cast<NtpSpan>(later.serverTime - advanced);
     return difference >= -kMaxDisagreement && difference <= kMaxDisagreement;
 }

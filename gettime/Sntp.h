@@ -43,6 +43,17 @@ constexpr uint64_t WindowsTicksFromUnix(uint32_t unixSeconds) {
 // A non-negative duration of the monotonic clock in NTP units.
 NtpSpan NtpSpanFromNanoseconds(int64_t ns);
 
+// A system clock this close to the time it is to be set to is left alone:
+// each setting steps it, fights the Windows time service, and is an event in
+// the security log of a machine that audits changes of the system time.
+inline constexpr int64_t kClockTolerance = 10000000;  // Windows ticks: one second
+// The step, in Windows ticks, that takes a clock reading `clockTicks` to
+// `unixSeconds`; 0 when it is within kClockTolerance already.
+constexpr int64_t ClockStep(uint64_t clockTicks, uint32_t unixSeconds) {
+    const auto step = static_cast<int64_t>(WindowsTicksFromUnix(unixSeconds) - clockTicks);
+    return step > kClockTolerance || step < -kClockTolerance ? step : 0;
+}
+
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -166,8 +177,9 @@ private:
 inline constexpr int64_t kMaxSampleAge = 1024 * kNsPerSecond;
 
 struct Sample {
-    NtpTime serverTime;  // what the server's clock read...
-    int64_t monotonic;   // ...at this instant of our monotonic clock
+    NtpTime serverTime;   // what the server's clock read...
+    int64_t monotonic;    // ...at this instant of our monotonic clock,
+    int64_t witness = 0;  // and of the witness clock (see Stalled)
 };
 // The sample's time at `now`, or nothing when the sample is too old (or from
 // the future, which a monotonic clock never makes).
@@ -177,8 +189,7 @@ std::optional<uint32_t> UnixTimeFromSample(const Sample& sample, int64_t now);
 // on the monotonic clock) by more than kMaxDisagreement is believed only when
 // another server's reply agrees with it. The limit leaves room for the
 // monotonic clock's rate error over kReferenceLifetime, after which a sample
-// no longer holds replies back: the monotonic clock may not have run while
-// the machine slept, so an old sample is no witness against the servers.
+// no longer holds replies back.
 inline constexpr NtpSpan kMaxDisagreement = 300 * kNtpSecond;
 inline constexpr int64_t kReferenceLifetime = 86400 * kNsPerSecond;
 // Whether the two tell the same time within kMaxDisagreement, the earlier
@@ -187,6 +198,21 @@ bool Agree(const Sample& a, const Sample& b);
 // Whether `reference` still holds back a disagreeing reply received at `now`.
 constexpr bool HoldsBack(const Sample& reference, int64_t now) {
     return now >= reference.monotonic && now - reference.monotonic <= kReferenceLifetime;
+}
+
+// Whether the monotonic clock counts the time the machine sleeps is not
+// settled on Windows. Where it stands still, a sample advanced on it tells a
+// time behind by the time asleep, which a caller would set the clock back to,
+// and which would hold back every honest reply. So a sample keeps a reading of
+// a witness clock that counts sleep too, and is stalled once the witness has
+// run ahead of the monotonic clock since by more than kMaxLag or a thousandth
+// of the sample's age: the two clocks' normal rates differ by far less.
+// Advances are compared, not readings; a monotonic clock ahead is no stall.
+inline constexpr int64_t kMaxLag = 2 * kNsPerSecond;
+constexpr bool Stalled(const Sample& sample, int64_t monotonicNow, int64_t witnessNow) {
+    const int64_t age = monotonicNow - sample.monotonic;
+    const int64_t lag = witnessNow - sample.witness - age;
+    return lag > kMaxLag && lag > age / 1000;
 }
 
 // --- Server list --------------------------------------------------------------

@@ -22,11 +22,6 @@ static_assert(kYearsAfterBuild == 20 && kMaxDisagreement == 300 * kNtpSecond &&
 
 namespace {
 
-struct Address {
-    sockaddr_storage storage{};
-    int length = 0;
-};
-
 std::vector<Address> Resolve(const ServerName& name, int flags) {
     addrinfo hints{};
     hints.ai_flags = flags;
@@ -50,6 +45,7 @@ std::vector<Address> Resolve(const ServerName& name, int flags) {
 // never holds up a caller. The thread and the client share it.
 struct Lookup {
     ServerName name;
+    LookUpFunction lookUp;
     Handle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     std::vector<Address> addresses;  // written before `done` is set, read after
 };
@@ -65,7 +61,7 @@ DWORD WINAPI LookupThread(void* parameter) {
         const std::unique_ptr<LookupStart> start(static_cast<LookupStart*>(parameter));
         module = start->module;
         const WinsockSession winsock;
-        if (winsock.ok()) start->lookup->addresses = Resolve(start->lookup->name, 0);
+        if (winsock.ok()) start->lookup->addresses = start->lookup->lookUp(start->lookup->name);
         SetEvent(start->lookup->done.get());
     }
     // The library may have been unloaded by everyone else meanwhile: this
@@ -73,9 +69,10 @@ DWORD WINAPI LookupThread(void* parameter) {
     FreeLibraryAndExitThread(module, 0);
 }
 
-std::shared_ptr<Lookup> StartLookup(const ServerName& name) {
+std::shared_ptr<Lookup> StartLookup(const ServerName& name, const LookUpFunction& lookUp) {
     auto lookup = std::make_shared<Lookup>();
     lookup->name = name;
+    lookup->lookUp = lookUp;
     HMODULE module;
     if (!lookup->done || !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                              reinterpret_cast<LPCSTR>(&LookupThread), &module))
@@ -90,13 +87,26 @@ std::shared_ptr<Lookup> StartLookup(const ServerName& name) {
     return lookup;
 }
 
-NtpTime SystemClockAsNtp() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return NtpFromWindowsTicks(uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime);
+// A UDP socket connected to `to`, or none when this machine cannot open one
+// for its family or connect it there.
+UniqueSocket ConnectedTo(const Address& to) {
+    UniqueSocket opened(::socket(to.storage.ss_family, SOCK_DGRAM, IPPROTO_UDP));
+    if (!opened) return {};
+    // Windows would otherwise fail the next receive after an ICMP port
+    // unreachable; a missing listener is just a server that does not answer.
+    BOOL report = FALSE;
+    DWORD bytes = 0;
+    WSAIoctl(opened.get(), SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &bytes, nullptr, nullptr);
+    // Connected, so the stack drops datagrams from any other address or
+    // port. Late replies to earlier requests that wait in it fail the
+    // originate check.
+    if (connect(opened.get(), reinterpret_cast<const sockaddr*>(&to.storage), to.length) != 0) return {};
+    return opened;
 }
 
 }  // namespace
+
+std::vector<Address> LookUp(const ServerName& name) { return Resolve(name, 0); }
 
 int64_t MonotonicNow() {
     static const int64_t frequency = [] {
@@ -137,7 +147,7 @@ struct TimeClient::Server {
     bool Ready(int64_t now) const { return !addresses.empty() && courtesy.MayAsk(now); }
 
     // Takes in a finished lookup and starts one when the addresses are due.
-    void Refresh(int64_t now) {
+    void Refresh(int64_t now, const LookUpFunction& lookUp) {
         if (lookup && WaitForSingleObject(lookup->done.get(), 0) == WAIT_OBJECT_0) {
             const bool found = !lookup->addresses.empty();
             if (found) {
@@ -149,13 +159,24 @@ struct TimeClient::Server {
             lookup.reset();
         }
         if (numeric || lookup || courtesy.Retired() || (lookupDue && now < *lookupDue)) return;
-        lookup = StartLookup(name);
+        lookup = StartLookup(name, lookUp);
         if (!lookup) lookupDue = now + kLookupRetry;
     }
 
     void MoveToNextAddress() {
         next = (next + 1) % addresses.size();
         socket = {};
+    }
+
+    // Connects the socket when it is not, moving on past addresses this
+    // machine cannot use (an IPv6 one on an IPv4-only machine), each tried
+    // once: one of them must not hide the others. The one that works stays.
+    bool Connect() {
+        for (size_t tried = 0; !socket && tried < addresses.size(); ++tried) {
+            socket = ConnectedTo(addresses[next]);
+            if (!socket) MoveToNextAddress();
+        }
+        return static_cast<bool>(socket);
     }
 };
 
@@ -165,7 +186,11 @@ struct TimeClient::Answer {
     Sample sample{};
 };
 
-TimeClient::TimeClient(std::function<int64_t()> monotonic) : monotonic_(std::move(monotonic)) {}
+TimeClient::TimeClient(std::function<int64_t()> monotonic, SystemClock systemClock, LookUpFunction lookUp)
+    : monotonic_(std::move(monotonic)),
+      systemClock_(std::move(systemClock)),
+      lookUp_(std::move(lookUp)),
+      witnessBase_(systemClock_.read()) {}
 TimeClient::~TimeClient() = default;
 
 bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
@@ -174,6 +199,8 @@ bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
     if (!busy) return false;
 
     const int64_t start = monotonic_();
+    // As if the library had just been loaded: the next good reply is believed.
+    if (SampleStalled(start)) sample_.reset();
     if (sample_) {
         if (const std::optional<uint32_t> time = UnixTimeFromSample(*sample_, start)) {
             *value = *time;
@@ -220,10 +247,34 @@ bool TimeClient::GetTime(int32_t mode, uint32_t* value) {
     return false;
 }
 
+bool TimeClient::SetClock(uint32_t unixTime) {
+    const std::lock_guard busy(busy_);
+    if (SampleStalled(monotonic_())) {
+        sample_.reset();
+        return false;
+    }
+    const uint64_t before = systemClock_.read();
+    const std::optional<int64_t> step = SetSystemClock(unixTime, systemClock_);
+    // What the clock moved by, not what was asked: a setter may report
+    // success and leave it (Wine does).
+    if (step && *step != 0) ownSteps_ += static_cast<int64_t>(systemClock_.read() - before) * 100;
+    return step.has_value();
+}
+
+// The system clock in nanoseconds since the client was made, less the steps
+// the client itself made to it: a clock that counts sleep, which a standard
+// user cannot set.
+int64_t TimeClient::Witness() const {
+    return static_cast<int64_t>(systemClock_.read() - witnessBase_) * 100 - ownSteps_;
+}
+
+bool TimeClient::SampleStalled(int64_t now) const { return sample_ && Stalled(*sample_, now, Witness()); }
+
 void TimeClient::UseServers(std::vector<ServerName> names) {
     std::vector<Server> servers;
     for (ServerName& name : names) {
-        const auto known = std::find_if(servers_.begin(), servers_.end(), [&](const Server& s) { return s.name == name; });
+        const auto known =
+            std::find_if(servers_.begin(), servers_.end(), [&](const Server& s) { return s.name == name; });
         if (known != servers_.end()) {
             servers.push_back(std::move(*known));
             servers_.erase(known);
@@ -238,7 +289,7 @@ void TimeClient::UseServers(std::vector<ServerName> names) {
 }
 
 void TimeClient::FindAddresses(int64_t now, int64_t waitUntil) {
-    for (Server& server : servers_) server.Refresh(now);
+    for (Server& server : servers_) server.Refresh(now, lookUp_);
     // With no server to ask yet, wait a while for the first lookup to finish.
     while (std::none_of(servers_.begin(), servers_.end(), [now](const Server& s) { return s.Ready(now); })) {
         std::vector<HANDLE> pending;
@@ -248,39 +299,23 @@ void TimeClient::FindAddresses(int64_t now, int64_t waitUntil) {
         const auto ms = static_cast<DWORD>((waitUntil - now + kMillisecond - 1) / kMillisecond);
         WaitForMultipleObjects(static_cast<DWORD>(pending.size()), pending.data(), FALSE, ms);
         now = monotonic_();
-        for (Server& server : servers_) server.Refresh(now);
+        for (Server& server : servers_) server.Refresh(now, lookUp_);
     }
 }
 
 std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until) {
-    const Address& to = server.addresses[server.next];
     NtpTime nonce = 0;
     // The system's random source in advapi32, loaded anyway: bcrypt would add
     // a DLL to a resident process, and under Wine a whole TLS library.
     while (nonce == 0)  // a zero transmit timestamp means "not set"
         if (!RtlGenRandom(&nonce, sizeof nonce)) return std::nullopt;
-
-    if (!server.socket) {
-        UniqueSocket opened(::socket(to.storage.ss_family, SOCK_DGRAM, IPPROTO_UDP));
-        if (!opened) return std::nullopt;
-        // Windows would otherwise fail the next receive after an ICMP port
-        // unreachable; a missing listener is just a server that does not answer.
-        BOOL report = FALSE;
-        DWORD bytes = 0;
-        WSAIoctl(opened.get(), SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &bytes, nullptr, nullptr);
-        // Connected, so the stack drops datagrams from any other address or
-        // port. Late replies to earlier requests that wait in it fail the
-        // originate check.
-        if (connect(opened.get(), reinterpret_cast<const sockaddr*>(&to.storage), to.length) != 0)
-            return std::nullopt;
-        server.socket = std::move(opened);
-    }
+    if (!server.Connect()) return std::nullopt;
     const SOCKET socket = server.socket.get();
 
     const Packet request = MakeRequest(nonce);
     // T1 from the system clock, T4 = T1 + the monotonic round trip: a clock
     // moved meanwhile cannot bend the delay.
-    const NtpTime t1 = SystemClockAsNtp();
+    const NtpTime t1 = NtpFromWindowsTicks(systemClock_.read());
     const int64_t sentAt = monotonic_();
     if (send(socket, reinterpret_cast<const char*>(request.data()), kPacketSize, 0) != kPacketSize)
         return Answer{Outcome::Failed, sentAt};
@@ -305,34 +340,43 @@ std::optional<TimeClient::Answer> TimeClient::Ask(Server& server, int64_t until)
         const ReplyCheck reply = CheckReply(std::span(datagram, static_cast<size_t>(received)), nonce, t1, t4,
                                             {kEarliestTime, kLatestTime});
         if (!AnswersRequest(reply.check)) continue;
-        return Answer{OutcomeOf(reply.check), sentAt, Sample{reply.serverTimeAtT4, receivedAt}};
+        return Answer{OutcomeOf(reply.check), sentAt, Sample{reply.serverTimeAtT4, receivedAt, Witness()}};
     }
     return Answer{Outcome::Failed, sentAt};
 }
 
-bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set) {
-    if (unixTime < kEarliestTime || unixTime > kLatestTime) return false;
+uint64_t ReadSystemClock() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime;
+}
+
+std::optional<int64_t> SetSystemClock(uint32_t unixTime, const SystemClock& clock) {
+    if (unixTime < kEarliestTime || unixTime > kLatestTime) return std::nullopt;
+    const int64_t step = ClockStep(clock.read(), unixTime);
+    if (step == 0) return 0;
     const uint64_t ticks = WindowsTicksFromUnix(unixTime);
     const FILETIME fileTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME systemTime;
-    if (!FileTimeToSystemTime(&fileTime, &systemTime)) return false;
+    if (!FileTimeToSystemTime(&fileTime, &systemTime)) return std::nullopt;
 
     HANDLE opened;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return false;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) return std::nullopt;
     const Handle token(opened);
     TOKEN_PRIVILEGES enable{};
     enable.PrivilegeCount = 1;
     enable.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &enable.Privileges[0].Luid)) return false;
+    if (!LookupPrivilegeValueA(nullptr, SE_SYSTEMTIME_NAME, &enable.Privileges[0].Luid)) return std::nullopt;
     TOKEN_PRIVILEGES previous{};
     DWORD size = sizeof previous;
     // Succeeds with ERROR_NOT_ALL_ASSIGNED when the token lacks the privilege.
     if (!AdjustTokenPrivileges(token.get(), FALSE, &enable, sizeof previous, &previous, &size) ||
         GetLastError() != ERROR_SUCCESS)
-        return false;
-    const bool done = set(&systemTime) != FALSE;
+        return std::nullopt;
+    const bool done = clock.set(&systemTime) != FALSE;
     AdjustTokenPrivileges(token.get(), FALSE, &previous, 0, nullptr, nullptr);  // as it was before
-    return done;
+    if (!done) return std::nullopt;
+    return step;
 }
 
 }  // namespace gettime

@@ -45,10 +45,31 @@ extern const uint32_t kLatestTime;
 // QueryPerformanceCounter in nanoseconds: steady, and not moved by setting the clock.
 int64_t MonotonicNow();
 
+// One address of a server, as a socket connects to it.
+struct Address {
+    sockaddr_storage storage{};
+    int length = 0;
+};
+// A server name's addresses, at most four, as the system's resolver gives them.
+std::vector<Address> LookUp(const ServerName& name);
+using LookUpFunction = std::function<std::vector<Address>(const ServerName&)>;
+
+// The system clock (UTC) in Windows ticks, 100 ns since 1601-01-01.
+uint64_t ReadSystemClock();
+// The system clock, read and set. Tests pass their own: the real setter would
+// move the host's clock (under Wine it never does).
+struct SystemClock {
+    std::function<uint64_t()> read = ReadSystemClock;
+    std::function<BOOL(const SYSTEMTIME*)> set = &::SetSystemTime;
+};
+
 class TimeClient {
 public:
-    // Tests pass a monotonic clock they can move ahead.
-    explicit TimeClient(std::function<int64_t()> monotonic = MonotonicNow);
+    // Tests pass clocks they can move ahead, and a lookup that gives a name
+    // the addresses they need. The lookup runs on a thread of its own, which
+    // may outlive the client.
+    explicit TimeClient(std::function<int64_t()> monotonic = MonotonicNow, SystemClock systemClock = {},
+                        LookUpFunction lookUp = LookUp);
     ~TimeClient();
     TimeClient(const TimeClient&) = delete;
     TimeClient& operator=(const TimeClient&) = delete;
@@ -57,9 +78,16 @@ public:
     // while it is younger than kMaxSampleAge, else asks the servers in list
     // order; a reply that the last good sample holds back (see Agree) is
     // taken only when another server's reply in the same call agrees with
-    // it. False for another mode, a null value, no good reply within the
-    // bound, or a call while another is running on another thread.
+    // it. A sample that a sleep may have stalled (see Stalled; the witness is
+    // the system clock less the client's own steps of it) is dropped first.
+    // False for another mode, a null value, no good reply within the bound,
+    // or a call while another, or SetClock, is running on another thread.
     bool GetTime(int32_t mode, uint32_t* value);
+
+    // SetSystemClock with the client's system clock, keeping the step out of
+    // the witness. Refused, and the sample dropped, while a sleep may have
+    // stalled the sample: the time to set came from it.
+    bool SetClock(uint32_t unixTime);
 
 private:
     struct Server;
@@ -67,18 +95,24 @@ private:
     void UseServers(std::vector<ServerName> names);
     void FindAddresses(int64_t now, int64_t waitUntil);
     std::optional<Answer> Ask(Server& server, int64_t until);
+    int64_t Witness() const;
+    bool SampleStalled(int64_t now) const;
 
     std::function<int64_t()> monotonic_;
+    SystemClock systemClock_;
+    LookUpFunction lookUp_;
+    uint64_t witnessBase_;
+    int64_t ownSteps_ = 0;  // nanoseconds by which the client's own settings moved the system clock
     std::mutex busy_;
     bool winsockStarted_ = false;
     std::vector<Server> servers_;
     std::optional<Sample> sample_;
 };
 
-// Sets the system clock to `unixTime` with the system-time privilege enabled
-// for the call. Refuses times outside kEarliestTime..kLatestTime. Tests pass their own
-// setter, since the real one would move the host's clock.
-using SetSystemTimeFunction = BOOL(WINAPI*)(const SYSTEMTIME*);
-bool SetSystemClock(uint32_t unixTime, SetSystemTimeFunction set = &SetSystemTime);
+// Sets the system clock to `unixTime`, with the system-time privilege enabled
+// for the call, unless it is within kClockTolerance of that already. Refuses
+// times outside kEarliestTime..kLatestTime. The step made, in Windows ticks
+// (0 when the clock was left alone), or nothing when refused or failed.
+std::optional<int64_t> SetSystemClock(uint32_t unixTime, const SystemClock& clock = {});
 
 }  // namespace gettime

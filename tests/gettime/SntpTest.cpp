@@ -76,7 +76,8 @@ TEST(TimeArithmetic, OffsetAndDelay) {
          -5 * kNtpSecond - kQuarter / 2, kQuarter},
         {"server already in era 1", eraEnd, eraEnd + 3 * kNtpSecond, eraEnd + 3 * kNtpSecond,
          eraEnd + 2 * kQuarter, 3 * kNtpSecond - kQuarter, 2 * kQuarter},
-        {"client already in era 1", eraEnd + 5 * kNtpSecond, eraEnd, eraEnd, eraEnd + 5 * kNtpSecond, -5 * kNtpSecond, 0},
+        {"client already in era 1", eraEnd + 5 * kNtpSecond, eraEnd, eraEnd, eraEnd + 5 * kNtpSecond,
+         -5 * kNtpSecond, 0},
         {"client fifty years slow", base - fiftyYears, base, base, base - fiftyYears, fiftyYears, 0},
         {"client fifty years fast", base + fiftyYears, base, base, base + fiftyYears, -fiftyYears, 0},
     };
@@ -85,6 +86,25 @@ TEST(TimeArithmetic, OffsetAndDelay) {
         EXPECT_EQ(e.offset, row.offset) << row.what;
         EXPECT_EQ(e.delay, row.delay) << row.what;
     }
+}
+
+TEST(TimeArithmetic, AClockIsSetOnlyWhenMoreThanASecondOff) {
+    const uint32_t at = 2085978495u;  // the last second of NTP era 0
+    struct Row {
+        int64_t clockAhead;  // Windows ticks
+        int64_t step;
+    };
+    constexpr int64_t kTenYears = 3652 * 86400 * int64_t{10000000};
+    const Row rows[] = {
+        {0, 0},
+        {kClockTolerance, 0},
+        {-kClockTolerance, 0},
+        {kClockTolerance + 1, -kClockTolerance - 1},
+        {-kClockTolerance - 1, kClockTolerance + 1},
+        {-kTenYears, kTenYears},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ClockStep(WindowsTicksFromUnix(at) + row.clockAhead, at), row.step) << row.clockAhead;
 }
 
 // --- Packets -------------------------------------------------------------------
@@ -249,6 +269,27 @@ TEST(Sample, AgreementWithinFiveMinutesOnTheMonotonicClock) {
     EXPECT_TRUE(HoldsBack(reference, at + kReferenceLifetime));
     EXPECT_FALSE(HoldsBack(reference, at + kReferenceLifetime + 1));
     EXPECT_FALSE(HoldsBack(reference, at - 1));
+}
+
+TEST(Sample, StalledOnceTheWitnessRunsAheadOfTheMonotonicClock) {
+    const Sample s{Seconds(1), 7 * kSecond, -5 * kSecond};  // any bases
+    constexpr int64_t kDay = 86400 * kSecond;
+    struct Row {
+        const char* what;
+        int64_t monotonic, witness;  // how far each ran on since the sample
+        bool stalled;
+    };
+    const Row rows[] = {
+        {"both on alike", kMaxSampleAge, kMaxSampleAge, false},
+        {"the witness two seconds ahead", 10 * kSecond, 12 * kSecond, false},
+        {"the witness more than two seconds ahead", 10 * kSecond, 12 * kSecond + 1, true},
+        {"a day on, the witness a thousandth ahead", kDay, kDay + kDay / 1000, false},
+        {"a day on, the witness more than a thousandth ahead", kDay, kDay + kDay / 1000 + 1, true},
+        {"an hour asleep, the monotonic clock stood still", 0, 3600 * kSecond, true},
+        {"the monotonic clock a year ahead", 365 * kDay, 0, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Stalled(s, s.monotonic + row.monotonic, s.witness + row.witness), row.stalled) << row.what;
 }
 
 // --- Server list ---------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "gettime/TimeClient.h"
 
 #include <gtest/gtest.h>
+#include <ws2tcpip.h>
 
 #include <optional>
 
@@ -23,7 +24,9 @@ Shape Kiss(const char* code) {
 
 // A client against a fake server on loopback, named in the real registry
 // ("{port}" stands for the fake server's port). The client's monotonic clock
-// is the real one moved on by `skip`, so that intervals of minutes pass at once.
+// is the real one moved on by `skip`, so that intervals of minutes pass at
+// once, and its system clock the real one moved on by `systemSkip`, which the
+// client's setting moves too.
 class TimeClientTest : public ::testing::Test {
 protected:
     explicit TimeClientTest(std::string servers = "127.0.0.1:{port}")
@@ -40,8 +43,18 @@ protected:
 
     FakeSntpServer server{kServerTime};
     ServerListInRegistry list_;
-    int64_t skip = 0;
-    TimeClient client{[this] { return MonotonicNow() + skip; }};
+    int64_t skip = 0, systemSkip = 0;
+    int clockSets = 0;
+    const SystemClock systemClock{[this] { return ReadSystemClock() + systemSkip / 100; },
+                                  [this](const SYSTEMTIME* time) {
+                                      FILETIME set;
+                                      SystemTimeToFileTime(time, &set);
+                                      const uint64_t ticks = uint64_t{set.dwHighDateTime} << 32 | set.dwLowDateTime;
+                                      systemSkip = static_cast<int64_t>(ticks - ReadSystemClock()) * 100;
+                                      ++clockSets;
+                                      return TRUE;
+                                  }};
+    TimeClient client{[this] { return MonotonicNow() + skip; }, systemClock};
     uint32_t value = 0;
     int64_t took = 0;
 };
@@ -186,6 +199,49 @@ TEST_F(TimeClientTest, ServerIsLeftAloneAfterAFailureOrAKiss) {
     }
 }
 
+TEST_F(TimeClientTest, ASampleThatASleepMayHaveStalledIsDropped) {
+    struct Row {
+        const char* what;
+        int64_t monotonic, system;  // seconds each clock runs on after a good reply; the server's runs as the system's
+        bool asks;
+    };
+    const Row rows[] = {
+        {"an hour asleep, the monotonic clock stood still: the server alone, an hour ahead, is believed", 20, 3620,
+         true},
+        {"normal drift", 1000, 1001, false},
+        {"the monotonic clock ahead of the system clock", 1000, 0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TimeClient fresh{[this] { return MonotonicNow() + skip; }, systemClock};
+        server.SetTime(kServerTime);
+        ASSERT_TRUE(fresh.GetTime(kServerListMode, &value));
+        skip += row.monotonic * kSecond;
+        systemSkip += row.system * kSecond;
+        server.SetTime(static_cast<uint32_t>(kServerTime + row.system));
+        const int before = server.Requests();
+        ASSERT_TRUE(fresh.GetTime(kServerListMode, &value));
+        EXPECT_EQ(value, kServerTime + (row.asks ? row.system : row.monotonic));
+        EXPECT_EQ(server.Requests() - before, row.asks ? 1 : 0);
+    }
+}
+
+TEST_F(TimeClientTest, ItsOwnStepOfTheClockIsNoSleepButATimeFromBeforeASleepIsNotSet) {
+    systemSkip = static_cast<int64_t>(WindowsTicksFromUnix(kServerTime - 3600) - ReadSystemClock()) * 100;
+    ASSERT_TRUE(Call());
+    EXPECT_TRUE(client.SetClock(value));
+    EXPECT_EQ(clockSets, 1) << "an hour slow";
+    skip += 20 * kSecond;
+    systemSkip += 20 * kSecond;
+    ASSERT_TRUE(Call());
+    EXPECT_EQ(value, kServerTime + 20);
+    EXPECT_EQ(server.Requests(), 1) << "answered from the sample";
+
+    systemSkip += 3600 * kSecond;  // asleep for an hour, the monotonic clock stood still
+    EXPECT_FALSE(client.SetClock(value));
+    EXPECT_EQ(clockSets, 1) << "not set an hour back";
+}
+
 class NoListenerFirst : public TimeClientTest {
 protected:
     NoListenerFirst() : TimeClientTest("127.0.0.1:" + std::to_string(ClosedPort()) + " 127.0.0.1:{port}") {}
@@ -221,6 +277,51 @@ protected:
 TEST_F(NamedServer, FirstCallWaitsForTheLookup) {
     ASSERT_TRUE(Call());
     EXPECT_EQ(value, kServerTime);
+}
+
+// A name whose lookup a test gives, each address with the name's port.
+class NameOfTwoAddresses : public TimeClientTest {
+protected:
+    NameOfTwoAddresses() : TimeClientTest("two-addresses.test:{port}") {}
+};
+
+Address Ipv4(const char* dotted, uint16_t port, ADDRESS_FAMILY family = AF_INET) {
+    Address a;
+    auto& in = reinterpret_cast<sockaddr_in&>(a.storage);
+    in.sin_port = htons(port);
+    inet_pton(AF_INET, dotted, &in.sin_addr);
+    in.sin_family = family;
+    a.length = sizeof in;
+    return a;
+}
+
+TEST_F(NameOfTwoAddresses, AnAddressThisMachineCannotUseDoesNotHideTheOther) {
+    // What Windows and Wine refuse at once: a socket of a family with no stack
+    // here (as IPv6 on an IPv4-only machine), and a datagram socket connected
+    // to the broadcast address without SO_BROADCAST.
+    const auto noStack = [](uint16_t port) { return Ipv4("127.0.0.1", port, AF_IRDA); };
+    const auto broadcast = [](uint16_t port) { return Ipv4("255.255.255.255", port); };
+    const auto fake = [](uint16_t port) { return Ipv4("127.0.0.1", port); };
+    struct Row {
+        const char* what;
+        Address (*first)(uint16_t);
+        Address (*second)(uint16_t);
+        bool answers;
+    };
+    const Row rows[] = {
+        {"first of a family with no stack here", noStack, fake, true},
+        {"first the broadcast address", broadcast, fake, true},
+        {"neither usable", noStack, broadcast, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TimeClient fresh{MonotonicNow, {}, [row](const ServerName& name) {
+                             return std::vector<Address>{row.first(name.port), row.second(name.port)};
+                         }};
+        const int before = server.Requests();
+        EXPECT_EQ(fresh.GetTime(kServerListMode, &value), row.answers);
+        EXPECT_EQ(server.Requests(), before + (row.answers ? 1 : 0));
+    }
 }
 
 // Two servers; the first answers first.
@@ -320,6 +421,9 @@ BOOL WINAPI RecordingSetter(const SYSTEMTIME* time) {
     return record.result;
 }
 
+// A clock in 1601, far from every time the tests set.
+const SystemClock kFarOff{[] { return uint64_t{0}; }, RecordingSetter};
+
 TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
     struct Row {
         uint32_t unix;
@@ -332,7 +436,7 @@ TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
     const bool enabledBefore = SystemTimePrivilegeEnabled();
     for (const Row& row : rows) {
         record = {};
-        EXPECT_TRUE(SetSystemClock(row.unix, &RecordingSetter)) << row.unix;
+        EXPECT_TRUE(SetSystemClock(row.unix, kFarOff)) << row.unix;
         ASSERT_EQ(record.calls, 1);
         const SYSTEMTIME& t = record.time;
         EXPECT_EQ((std::vector<WORD>{t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond,
@@ -346,13 +450,23 @@ TEST(SetSystemClock, HandsTheTimeToWindowsWithThePrivilegeHeld) {
 
 TEST(SetSystemClock, RefusesTimesOutsideItsBoundsAndReportsFailure) {
     record = {};
-    EXPECT_TRUE(SetSystemClock(kEarliestTime, &RecordingSetter));
-    EXPECT_TRUE(SetSystemClock(kLatestTime, &RecordingSetter));
+    EXPECT_TRUE(SetSystemClock(kEarliestTime, kFarOff));
+    EXPECT_TRUE(SetSystemClock(kLatestTime, kFarOff));
     for (uint32_t t : {kEarliestTime - 1, 0u, kLatestTime + 1, 4294967295u})
-        EXPECT_FALSE(SetSystemClock(t, &RecordingSetter)) << t;
+        EXPECT_FALSE(SetSystemClock(t, kFarOff)) << t;
     EXPECT_EQ(record.calls, 2);
     record.result = FALSE;
-    EXPECT_FALSE(SetSystemClock(kEarliestTime, &RecordingSetter));
+    EXPECT_FALSE(SetSystemClock(kEarliestTime, kFarOff));
+}
+
+TEST(SetSystemClock, LeavesAClockWithinASecondAlone) {
+    for (const int64_t ahead : {kClockTolerance / 2, -kClockTolerance - 1}) {
+        record = {};
+        const SystemClock clock{[ahead] { return WindowsTicksFromUnix(kServerTime) + ahead; }, RecordingSetter};
+        const bool off = ahead < -kClockTolerance;
+        EXPECT_EQ(SetSystemClock(kServerTime, clock), off ? -ahead : 0) << ahead;
+        EXPECT_EQ(record.calls, off ? 1 : 0) << ahead;
+    }
 }
 
 }  // namespace

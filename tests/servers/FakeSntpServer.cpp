@@ -92,7 +92,9 @@ ServerListInRegistry::ServerListInRegistry(const std::string& text, DWORD type) 
         throw std::runtime_error("cannot write the server list");
 }
 
-ServerListInRegistry::~ServerListInRegistry() { RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kServerListKey, KEY_WOW64_64KEY, 0); }
+ServerListInRegistry::~ServerListInRegistry() {
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kServerListKey, KEY_WOW64_64KEY, 0);
+}
 
 uint16_t ClosedPort() {
     const WinsockSession winsock;

@@ -172,6 +172,9 @@ void TMainForm::N3Click() {
 void TMainForm::N4Click() {
     if (!AskPassword()) return;
     Lock();
+    // A lock without a tick would be no lock: where Windows refused the
+    // enforcement its timer, the relock asks for one again.
+    if (EnforcementRefused()) RestartEnforcement();
     TrayIcon1->SendToTray();
 }
 

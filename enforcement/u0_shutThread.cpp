@@ -104,6 +104,8 @@ void RestartEnforcement() {
 
 void StopEnforcement() { State().enforcementWorker.reset(); }
 
+bool EnforcementRefused() { return State().enforcementWorker && State().enforcementWorker->Refused(); }
+
 void RequestPowerOff() {
     EnablePrivilege("SeShutdownPrivilege", true);
     if (!osCalls.exitWindowsEx(EWX_POWEROFF, 0)) RaiseLastOsError();

@@ -17,6 +17,9 @@ public:
     // runs meanwhile); this stops and destroys the timer.
     ~TshutThread() override;
 
+    // Ended without its timer: Windows refused it.
+    bool Refused() const { return Finished() && FatalError(); }
+
 protected:
     void Execute() override;
 
@@ -31,6 +34,8 @@ private:
 void RestartEnforcement();
 // Stops the enforcement worker and its timer, if there is one.
 void StopEnforcement();
+// Whether the last start found no timer to tick with (told by the report).
+bool EnforcementRefused();
 
 // Once a second: compare the trusted time with the usage window; while locked
 // and outside it, the unlock dialog, the countdown and in the end the power-off.

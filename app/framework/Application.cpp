@@ -157,7 +157,11 @@ void Application::RemoveHook(int id) {
 void Application::ShowException(const std::exception& error) {
     const std::string text = WithFullStop(error.what());
     // The report itself must not fail: without an application window the box has no owner.
-    MessageBoxA(Window::Handle(), text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+    // In front of the unlock dialog, too, when it is open: a newer box of ours
+    // comes before an older one. MB_SYSTEMMODAL is MB_APPLMODAL made topmost
+    // (Wine makes a box topmost for it, not for MB_TOPMOST).
+    MessageBoxA(Window::Handle(), text.c_str(), title_.c_str(),
+                MB_OK | MB_ICONSTOP | (TopmostWindowShown() ? MB_SYSTEMMODAL : MB_APPLMODAL));
 }
 
 void Application::PostException(std::exception_ptr error) noexcept {

@@ -46,6 +46,12 @@ void SetTopmost(HWND hwnd, bool topmost) {
     SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+BOOL CALLBACK FindTopmost(HWND hwnd, LPARAM found) {
+    if (!IsWindowVisible(hwnd) || !IsTopmost(hwnd)) return TRUE;
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
 BOOL CALLBACK DisableOne(HWND hwnd, LPARAM param) {
     auto* list = reinterpret_cast<DisabledWindows*>(param);
     if (hwnd == list->except || !IsWindowVisible(hwnd)) return TRUE;
@@ -63,6 +69,12 @@ BOOL CALLBACK DisableOne(HWND hwnd, LPARAM param) {
 }
 
 }  // namespace
+
+bool TopmostWindowShown() {
+    bool found = false;
+    EnumThreadWindows(GetCurrentThreadId(), FindTopmost, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
 
 RECT WorkArea() {
     RECT area{};

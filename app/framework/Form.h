@@ -123,4 +123,9 @@ inline constexpr COLORREF kEntryColor = RGB(198, 230, 243);
 // The work area, as the placement rules measure it.
 RECT WorkArea();
 
+// Whether a visible top-level window of this thread is topmost (the unlock
+// dialog while it is open): a newer modal window comes in front of it only
+// as a topmost one.
+bool TopmostWindowShown();
+
 }  // namespace pwg

@@ -450,6 +450,30 @@ TEST_F(MainFormTest, ALogOnTaskThatCannotBeRegisteredStandsInNobodysWay) {
     EXPECT_EQ(StoredPassword(), "739105");
 }
 
+// Windows refused the enforcement its timer, and the report said so: the
+// administrator's relock asks for one again.
+TEST_F(MainFormTest, ARelockAfterARefusedEnforcementTimerAsksForItAgain) {
+    CreateMainForm();
+    TimerRequests requests;
+    TimerRequests::fail = true;
+    {
+        WhenMessageBox report;
+        RestartEnforcement();
+        State().enforcementWorker->WaitFor();
+        Pump();
+    }
+    ASSERT_TRUE(EnforcementRefused());
+    TimerRequests::fail = false;
+    {
+        const Watching answering = AnswerPrompt(Answer::Ok);
+        main_->N4Click();
+    }
+    State().enforcementWorker->WaitFor();
+    EXPECT_FALSE(EnforcementRefused());
+    EXPECT_EQ(requests.intervals, (std::vector<UINT>{1000, 1000}));
+    StopEnforcement();
+}
+
 TEST_F(MainFormTest, ExitWithAWrongPasswordKeepsThePromptOpen) {
     CreateMainForm();
     std::string error;

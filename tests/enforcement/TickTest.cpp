@@ -12,6 +12,7 @@
 #include "app/framework/Application.h"
 #include "app/framework/Timer.h"
 #include "common/Ansi.h"
+#include "common/Error.h"
 #include "dialogs/U1_psw.h"
 #include "dialogs/U2_psw.h"
 #include "dialogs/U3_psw.h"
@@ -275,6 +276,20 @@ TEST_P(CommandOverUnlock, ItsDialogIsInFrontUntilItEnds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FromTheTray, CommandOverUnlock, ::testing::ValuesIn(kOverUnlock), RowName);
+
+// The standard error report is a box of the system's, not a form of ours:
+// it too comes in front of the unlock dialog.
+TEST_F(TickTest, AnErrorToldWhileTheUnlockDialogIsOpenIsInFrontOfIt) {
+    WhenMessageBox report;
+    WhenModal<Tf3_psw> unlock("管理员解锁", [&](Tf3_psw& dialog) {
+        PostAsHandler([] { throw Error("told"); });
+        EXPECT_TRUE(WaitUntil([&] { return report.Done(); })) << "no report";
+        dialog.Close();
+    });
+    WithinBound("the unlock dialog with the report over it", EnforcementTick);
+    EXPECT_EQ(report.Text(), "told.");
+    EXPECT_TRUE(report.Topmost());
+}
 
 // A refused timer leaves the program without enforcement: that must be told.
 TEST_F(TickTest, RefusedEnforcementTimerIsReportedOnceAndTheNextRestartTriesAgain) {

@@ -230,6 +230,7 @@ WhenMessageBox::WhenMessageBox(int button, DWORD timeoutMs)
               // ShowMessage shows its text in control 100, a system message box in 0xFFFF.
               HWND text = GetDlgItem(box, Window::FromHandle(box) ? 100 : 0xFFFF);
               text_ = text ? test::Text(text).value_or("<no answer>") : "<no text>";
+              topmost_ = (GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
               PostMessageA(box, WM_COMMAND, button, 0);
           },
           timeoutMs) {}

@@ -98,9 +98,12 @@ class WhenMessageBox : public Watch {
 public:
     explicit WhenMessageBox(int button = IDOK, DWORD timeoutMs = kWaitMs);
     const std::string& Text() const { return text_; }
+    // Whether the box was topmost when it was answered.
+    bool Topmost() const { return topmost_; }
 
 private:
     std::string text_ = "<none>";
+    bool topmost_ = false;
 };
 
 // ---------------------------------------------------------------------------

@@ -52,7 +52,17 @@ public:
     int TakeDesignator() {
         if (TakeIgnoringCase(format_.amDesignator) || TakeIgnoringCase("AM")) return 0;
         if (TakeIgnoringCase(format_.pmDesignator) || TakeIgnoringCase("PM")) return 12;
+        if (TakeAny(format_.otherAmDesignators)) return 0;
+        if (TakeAny(format_.otherPmDesignators)) return 12;
         return -1;
+    }
+
+    bool TakeSeparator() { return TakeExact(format_.timeSeparator) || TakeAny(format_.otherTimeSeparators, true); }
+
+    bool TakeAny(const std::vector<std::string>& tokens, bool exact = false) {
+        for (const std::string& token : tokens)
+            if (exact ? TakeExact(token) : TakeIgnoringCase(token)) return true;
+        return false;
     }
 
     // One to four decimal digits; a fifth is left for the caller to trip over.
@@ -80,9 +90,9 @@ bool ScanTime(std::string_view text, const TimeFormat& format, long long& ms) {
     int designator = scan.TakeDesignator();
     if (designator >= 0) scan.SkipBlanks();
     if (!scan.TakeNumber(hour)) return false;
-    if (scan.TakeExact(format.timeSeparator)) {
+    if (scan.TakeSeparator()) {
         if (!scan.TakeNumber(minute)) return false;
-        if (scan.TakeExact(format.timeSeparator)) {
+        if (scan.TakeSeparator()) {
             if (!scan.TakeNumber(second)) return false;
             if (scan.TakeExact(format.decimalSeparator) && !scan.TakeNumber(millisecond)) return false;
         }

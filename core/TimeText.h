@@ -6,6 +6,7 @@
 #include <bitset>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pwg {
 
@@ -21,6 +22,11 @@ struct TimeFormat {
     // Lead bytes of the ANSI code page's double-byte characters; their trail
     // bytes may look like ASCII letters and must not be case-folded.
     std::bitset<256> leadBytes;
+    // Read as well as the locale's own, never written: the designators and
+    // time separators of other locales, for text that another account wrote
+    // in its own (the program runs under an administrator's account and under
+    // SYSTEM's).
+    std::vector<std::string> otherAmDesignators, otherPmDesignators, otherTimeSeparators;
 };
 
 // A time of day (fraction of a day, 0 = midnight, 0.5 = noon) as text, e.g.
@@ -29,10 +35,11 @@ struct TimeFormat {
 // give midnight.
 std::string TimeToText(double time, const TimeFormat& format);
 
-// Reads a time of day: blanks, an optional AM/PM designator (the locale's or
-// literal AM/PM, any case) before the hour or after the last number, the hour,
-// then optionally separator+minutes, separator+seconds, decimal
-// separator+milliseconds, then blanks. At most four digits per number.
+// Reads a time of day: blanks, an optional AM/PM designator (the locale's,
+// literal AM/PM or another locale's, any case) before the hour or after the
+// last number, the hour, then optionally separator+minutes, separator+seconds
+// (the locale's separator or another locale's), decimal separator+milliseconds,
+// then blanks. At most four digits per number.
 // Throws pwg::Error "'<text>' is not a valid time".
 double TextToTime(std::string_view text, const TimeFormat& format);
 

@@ -3,6 +3,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -82,6 +83,55 @@ TimeFormat ReadLocaleTimeFormat() {
 TimeFormat& CachedTimeFormat() {
     static TimeFormat format = ReadLocaleTimeFormat();
     return format;
+}
+
+// The designators and time separators of every locale of this machine, as
+// they stand without a user's changes; read once, when a text first fails
+// the user locale's format.
+struct OtherLocales {
+    std::vector<std::string> am, pm, separators;
+};
+
+void AddOnce(std::vector<std::string>& texts, const std::string& text) {
+    if (!text.empty() && std::find(texts.begin(), texts.end(), text) == texts.end()) texts.push_back(text);
+}
+
+// EnumSystemLocalesA passes its callback no context: the one being filled.
+OtherLocales* g_filling = nullptr;
+
+BOOL CALLBACK AddLocale(LPSTR id) {
+    const LCID locale = std::strtoul(id, nullptr, 16);
+    auto read = [locale](LCTYPE type) {
+        char text[128];
+        // In this system's code page, as the texts are stored, not in the locale's own.
+        return GetLocaleInfoA(locale, type | LOCALE_NOUSEROVERRIDE | LOCALE_USE_CP_ACP, text, sizeof text) > 0
+                   ? std::string(text)
+                   : std::string();
+    };
+    // Nothing may unwind through Windows: a locale that cannot be noted ends the walk.
+    try {
+        AddOnce(g_filling->am, read(LOCALE_S1159));
+        AddOnce(g_filling->pm, read(LOCALE_S2359));
+        AddOnce(g_filling->separators, read(LOCALE_STIME));
+    } catch (...) {
+        return FALSE;
+    }
+    return TRUE;
+}
+
+const OtherLocales& MachineLocales() {
+    static const OtherLocales locales = [] {
+        OtherLocales found;
+        g_filling = &found;
+        EnumSystemLocalesA(AddLocale, LCID_INSTALLED);
+        g_filling = nullptr;
+        // The longest first, so that no text is taken for a shorter one it begins with.
+        for (auto* texts : {&found.am, &found.pm, &found.separators})
+            std::stable_sort(texts->begin(), texts->end(),
+                             [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+        return found;
+    }();
+    return locales;
 }
 
 }  // namespace
@@ -167,7 +217,19 @@ void RefreshTimeFormat() { CachedTimeFormat() = ReadLocaleTimeFormat(); }
 
 std::string TimeToText(double time) { return TimeToText(time, CachedTimeFormat()); }
 
-double TextToTime(std::string_view text) { return TextToTime(text, CachedTimeFormat()); }
+double TextToTime(std::string_view text) {
+    try {
+        return TextToTime(text, CachedTimeFormat());
+    } catch (const Error&) {
+        // Perhaps written under another account, in its locale's format.
+        TimeFormat lenient = CachedTimeFormat();
+        const OtherLocales& other = MachineLocales();
+        lenient.otherAmDesignators = other.am;
+        lenient.otherPmDesignators = other.pm;
+        lenient.otherTimeSeparators = other.separators;
+        return TextToTime(text, lenient);
+    }
+}
 
 bool EnablePrivilege(const char* name, bool enable) {
     HANDLE rawToken = nullptr;

@@ -49,6 +49,17 @@ TimeFormat DotSeparated() {
     return f;
 }
 
+// A 24-hour format that also reads what another account wrote in a Chinese
+// twelve-hour format with dots.
+TimeFormat KnowingOtherLocales() {
+    TimeFormat f;
+    f.otherAmDesignators = {kShangWu};
+    f.otherPmDesignators = {kXiaWu};
+    f.otherTimeSeparators = {"."};
+    for (int b = 0x81; b <= 0xFE; ++b) f.leadBytes.set(b);
+    return f;
+}
+
 double At(int h, int m, int s = 0, int ms = 0) {
     return (((h * 60.0 + m) * 60 + s) * 1000 + ms) / 86400000.0;
 }
@@ -119,6 +130,8 @@ TEST(TextToTime, Accepts) {
         {ChineseTwelveHour(), "PM 3:00", 15 * 3600000LL},
         {ChineseTwelveHour(), "21:30", 21 * 3600000LL + 30 * 60000},
         {TrailByteLikeALetter(), "\x81\x41 3:00", 15 * 3600000LL},
+        {KnowingOtherLocales(), kXiaWu + " 9.30.00", 21 * 3600000LL + 30 * 60000},
+        {KnowingOtherLocales(), "9:30 " + kShangWu, 9 * 3600000LL + 30 * 60000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -142,6 +155,7 @@ TEST(TextToTime, Rejects) {
         {ChineseTwelveHour(), kXiaWu + " 13:00"},
         {ChineseTwelveHour(), "\xC9\xCF\xCE\xC7 3:00"},  // neither designator
         {TrailByteLikeALetter(), "\x81\x61 3:00"},  // trail bytes are not case-folded
+        {TwentyFour(false), kXiaWu + " 9.30.00"},  // another locale's, unknown here
     };
     for (const Case& c : cases) {
         try {

@@ -281,6 +281,33 @@ TEST_F(LocaleTimeText, FollowsTheLocaleItWasLastRefreshedFrom) {
     EXPECT_EQ(InMs(TextToTime("9.30.00 pm")), 21 * 3600000LL + 30 * 60000);
 }
 
+// The program runs under an administrator's account and, started by its
+// service, under SYSTEM's, each with its own user locale: what one wrote,
+// the other reads.
+TEST_F(LocaleTimeText, ReadsWhatAnotherAccountsLocaleWrote) {
+    struct Locale { const char* format; const char* am; const char* pm; };
+    const Locale chinese{"H:mm:ss", "\xC9\xCF\xCE\xE7", "\xCF\xC2\xCE\xE7"};  // 上午, 下午
+    struct Row { const char* what; Locale writer, reader; };
+    const Row rows[] = {
+        {"Japanese designators", {"tt h:mm:ss", "\xCE\xE7\xC7\xB0", "\xCE\xE7\xE1\xE1"}, chinese},  // 午前, 午後
+        {"dots", {"H.mm.ss", "AM", "PM"}, chinese},
+        {"colons where dots are the rule", chinese, {"tt h.mm.ss", "AM", "PM"}},
+    };
+    auto use = [](const Locale& locale) {
+        // The long time format first: setting it also rewrites the separator.
+        ASSERT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STIMEFORMAT, locale.format));
+        ASSERT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_S1159, locale.am));
+        ASSERT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_S2359, locale.pm));
+        RefreshTimeFormat();
+    };
+    for (const Row& row : rows) {
+        use(row.writer);
+        const std::string written = TimeToText(21.5 / 24);
+        use(row.reader);
+        EXPECT_EQ(InMs(TextToTime(written)), 21 * 3600000LL + 30 * 60000) << row.what << ": " << written;
+    }
+}
+
 TEST(Privilege, UnknownNameIsRefused) { EXPECT_FALSE(EnablePrivilege("SeNoSuchPrivilege", true)); }
 
 TEST(Privilege, ShutdownPrivilegeGoesOnAndOff) {

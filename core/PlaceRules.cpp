@@ -1,7 +1,8 @@
 #include "core/PlaceRules.h"
 
-#include <cstdio>
 #include <map>
+
+#include "common/Error.h"
 
 namespace pwg {
 namespace {
@@ -91,11 +92,8 @@ std::string HazardText(const Finding& finding, const std::string& who) {
             return "没有访问控制列表，任何人都可以更改它";
         case Hazard::Owner:
             return "所有者 " + who + " 可以改写它的访问控制列表";
-        case Hazard::Grant: {
-            char mask[16];
-            std::snprintf(mask, sizeof mask, "0x%08X", static_cast<unsigned>(finding.mask));
-            return who + " 可以更改、删除或替换它（权限 " + mask + "）";
-        }
+        case Hazard::Grant:
+            return who + " 可以更改、删除或替换它（权限 " + HexText(finding.mask) + "）";
     }
     return {};
 }

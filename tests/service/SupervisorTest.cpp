@@ -198,16 +198,6 @@ TEST_F(SupervisorTest, AtItsStartEachSessionWithAUserGetsTheProgramAsSystemOnIts
     EXPECT_EQ(LastEvent().inserts, (std::vector<std::string>{"2", program_, std::to_string(start.id)}));
 }
 
-// As under Wine, which lists no session.
-TEST_F(SupervisorTest, WithNoSessionListedTheConsoleIsServedOnceSomeoneIsLoggedOnThere) {
-    run_.supervisor.ServeSessionsNow();
-    EXPECT_TRUE(World::starts.empty()) << "started behind the log-on screen";
-    World::users = {{1, "root"}};
-    ServiceRun next(program_);
-    next.supervisor.ServeSessionsNow();
-    EXPECT_EQ(SessionsStarted(), std::vector<DWORD>{1});
-}
-
 TEST_F(SupervisorTest, NoticesStartOneProgramPerSessionWithAUserAndALogOffNone) {
     World::users = {{5, "child"}};
     Notice(WTS_SESSION_LOGON, 4);

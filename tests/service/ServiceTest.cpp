@@ -73,7 +73,8 @@ TEST_F(InstalledService, StartsTheProgramInTheConsoleSessionAndBringsItBackAfter
     DWORD session = 0;
     ProcessIdToSessionId(first->Id(), &session);
     EXPECT_EQ(session, 1u);
-    ASSERT_TRUE(first->WaitUntilRunning()) << "the program the service started does not run";
+    ASSERT_TRUE(first->WaitUntilRunning()) << "the program the service started does not run (exit code "
+                                            << first->WaitForExit(0).value_or(STILL_ACTIVE) << ")";
 
     first->End(1);
     const std::unique_ptr<Program> second = NextProgram(first.get(), kRestartDelayMs + kStartMs);

@@ -11,6 +11,16 @@
 namespace pwg {
 namespace {
 
+// An unexpected failure ends the process as a crash does, so that the
+// Service Control Manager's failure actions start the service again.
+void EndAsCrashed(const char* what) noexcept {
+    try {
+        LogEvent(EVENTLOG_ERROR_TYPE, MSG_SERVICE_FAILED, {what});
+    } catch (...) {
+    }
+    TerminateProcess(GetCurrentProcess(), ERROR_SERVICE_SPECIFIC_ERROR);
+}
+
 void WINAPI ServiceMain(DWORD, char**) {
     try {
         ServiceRun run(OwnFolder() + "\\" + kProgramFile);
@@ -20,10 +30,9 @@ void WINAPI ServiceMain(DWORD, char**) {
         run.supervisor.Run();
         run.Tell(SERVICE_STOPPED);
     } catch (const std::exception& e) {
-        LogEvent(EVENTLOG_ERROR_TYPE, MSG_SERVICE_FAILED, {e.what()});
-        // Ended as a crash ends it, so that the Service Control Manager's
-        // failure actions start the service again.
-        TerminateProcess(GetCurrentProcess(), ERROR_SERVICE_SPECIFIC_ERROR);
+        EndAsCrashed(e.what());
+    } catch (...) {
+        EndAsCrashed("?");
     }
 }
 

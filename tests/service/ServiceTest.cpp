@@ -9,6 +9,7 @@
 #include "app/Unit1.h"
 #include "common/Handles.h"
 #include "dialogs/U1_psw.h"
+#include "service/Install.h"
 #include "service/Processes.h"
 #include "service/Service.h"
 #include "service/SessionRules.h"
@@ -28,6 +29,16 @@ std::string ProgramFiles() {
     char path[MAX_PATH];
     return std::string(path, GetEnvironmentVariableA("ProgramFiles", path, MAX_PATH));
 }
+
+// What a run ended before its own clean-up (killed at its time limit) left:
+// the service, and the programs it started.
+struct NothingLeftBehind {
+    NothingLeftBehind() {
+        StopServiceAndWait();
+        EndProgramsIn(ProgramFiles() + "\\pw_gate");
+        UnregisterService();
+    }
+};
 
 class InstalledService : public ::testing::Test {
 protected:
@@ -60,6 +71,7 @@ protected:
     }
 
     CleanRegistry registry_;
+    const NothingLeftBehind before_;
     ScratchFolder folder_{ProgramFiles() + "\\pw_gate"};
     const std::string program_ = folder_.File("pw_gate.exe");
 };

@@ -25,8 +25,6 @@ namespace {
 template <auto Entry>
 using ServiceStandIn = StandIn<Entry, serviceCalls>;
 
-std::string Folder() { return OwnFolder(); }
-
 // A process of that file that never runs a line of its own.
 PROCESS_INFORMATION Suspended(const std::string& file) {
     STARTUPINFOA startup{sizeof(startup)};
@@ -126,8 +124,8 @@ struct World {
 class SupervisorTest : public ::testing::Test {
 protected:
     SupervisorTest() {
-        folder_.Copy(Folder() + "\\pw_gate.exe", "pw_gate.exe");
-        folder_.Copy(Folder() + "\\GetTime.dll", "GetTime.dll");
+        folder_.Copy(OwnFolder() + "\\pw_gate.exe", "pw_gate.exe");
+        folder_.Copy(OwnFolder() + "\\GetTime.dll", "GetTime.dll");
         World::listed.clear();
         World::users.clear();
         World::startError = 0;
@@ -265,7 +263,7 @@ TEST_F(SupervisorTest, AProgramOthersMayChangeIsRefusedOnceAndToldWhy) {
 }
 
 TEST_F(SupervisorTest, OneOfOursRunningInTheSessionIsTakenOnButOneOfTheSameNameFromElsewhereIsNot) {
-    const PROCESS_INFORMATION elsewhere = Suspended(Folder() + "\\pw_gate.exe");
+    const PROCESS_INFORMATION elsewhere = Suspended(OwnFolder() + "\\pw_gate.exe");
     const PROCESS_INFORMATION ours = Suspended(program_);
     const Handle keptElsewhere(elsewhere.hProcess), keptOurs(ours.hProcess);
     DWORD session = 0;

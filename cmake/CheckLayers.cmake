@@ -3,12 +3,13 @@
 # (gettime/) and the core (core/) only the ground floor and themselves; the
 # framework (app/framework/) the same, and the tray (tray/) the framework
 # too; the program (app/, enforcement/, dialogs/) and the benchmarks any of
-# them; and nothing but the tests names anything in tests/. A header named
-# without a folder is one beside the source or in a library it links.
+# them; the service (service/) the core and the ground floor; and nothing
+# but the tests names anything in tests/. A header named without a folder is
+# one beside the source or in a library it links.
 # Usage: cmake -DSOURCE=<top of the tree> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.25)
 set(program "common;gettime;core;app/framework;tray;res;app;enforcement;dialogs")
-set(layers common gettime core app/framework tray app enforcement dialogs bench)
+set(layers common gettime core app/framework tray app enforcement dialogs service bench)
 set(allowed_common "common")
 set(allowed_gettime "common;gettime")
 set(allowed_core "common;core")
@@ -17,6 +18,7 @@ set(allowed_tray "common;app/framework;tray")
 set(allowed_app "${program}")
 set(allowed_enforcement "${program}")
 set(allowed_dialogs "${program}")
+set(allowed_service "common;core;service")
 set(allowed_bench "common;gettime;res")
 
 set(broken "")

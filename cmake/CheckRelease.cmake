@@ -1,9 +1,12 @@
-# Fails the build unless the 32-bit release is what may ship: the two files
-# together under 1 MiB, stripped, both 32-bit, the program a GUI program
-# whose manifest asks for administrator rights, the library exporting its two
-# plain names, and both carrying this version.
-# Usage: cmake -DOBJDUMP=... -DEXE=pw_gate.exe -DDLL=GetTime.dll -DVERSION=x.y.z -P CheckRelease.cmake
+# Fails the build unless the 32-bit release is what may ship: the program and
+# its library together under 1 MiB and the service under 256 KiB (so that an
+# installer of all three stays under 1 MiB), all three stripped, 32-bit and
+# carrying this version, the program a GUI program whose manifest asks for
+# administrator rights, and the library exporting its two plain names.
+# Usage: cmake -DOBJDUMP=... -DEXE=pw_gate.exe -DDLL=GetTime.dll -DSVC=pw_gate_svc.exe -DVERSION=x.y.z
+#        -P CheckRelease.cmake
 set(limit 1048576)
+set(service_limit 262144)
 # Hex of an ASCII text in UTF-16LE, as file(READ HEX) spells it.
 function(utf16_hex text out)
   string(HEX "${text}" hex)
@@ -13,11 +16,15 @@ endfunction()
 utf16_hex("FileVersion" fileVersion16)
 utf16_hex("${VERSION}" version16)
 set(total 0)
-foreach(file IN ITEMS ${EXE} ${DLL})
+foreach(file IN ITEMS ${EXE} ${DLL} ${SVC})
   get_filename_component(name ${file} NAME)
   file(SIZE ${file} size)
-  math(EXPR total "${total} + ${size}")
-  string(APPEND sizes " ${name} ${size} +")
+  if(file STREQUAL "${SVC}")
+    set(service_size ${size})
+  else()
+    math(EXPR total "${total} + ${size}")
+    string(APPEND sizes " ${name} ${size} +")
+  endif()
 
   execute_process(COMMAND ${OBJDUMP} -p -h ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
@@ -40,6 +47,9 @@ string(REGEX REPLACE " \\+$" "" sizes "${sizes}")
 if(total GREATER_EQUAL limit)
   message(FATAL_ERROR "The release is${sizes} = ${total} bytes, not under 1 MiB (${limit})")
 endif()
+if(service_size GREATER_EQUAL service_limit)
+  message(FATAL_ERROR "pw_gate_svc.exe is ${service_size} bytes, not under 256 KiB (${service_limit})")
+endif()
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump)
 if(NOT dump MATCHES "\nSubsystem[ \t]+00000002[ \t]+\\(Windows GUI\\)")
@@ -52,5 +62,6 @@ endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/../gettime/CheckExports.cmake)
 
-message(STATUS "release:${sizes} = ${total} bytes (< ${limit}); PE32, stripped, version ${VERSION}; "
+message(STATUS "release:${sizes} = ${total} bytes (< ${limit}), pw_gate_svc.exe ${service_size} bytes "
+               "(< ${service_limit}); PE32, stripped, version ${VERSION}; "
                "Windows GUI, requireAdministrator; GetTime.dll exports GetTimeFromServer, UpdateSysTime")

@@ -1,13 +1,13 @@
-# What ships: pw_gate.exe and GetTime.dll, stripped, side by side in bin/;
-# the linker's output stays in linked/ and the debug information goes to
-# symbols/, found again through the debug link each shipped file carries.
+# What ships: pw_gate.exe, GetTime.dll and pw_gate_svc.exe, stripped, side by
+# side in bin/; the linker's output stays in linked/ and the debug information
+# goes to symbols/, found again through the debug link each shipped file carries.
 # The 32-bit release is checked and zipped for copying.
 set(PWG_LINKED_DIR ${CMAKE_BINARY_DIR}/linked)
 set(PWG_SYMBOLS_DIR ${CMAKE_BINARY_DIR}/symbols)
 find_program(PWG_OBJCOPY ${PWG_TRIPLE}-objcopy REQUIRED)
 
 set(PWG_SHIPPED "")
-foreach(shipped IN ITEMS "pw_gate;pw_gate.exe" "GetTime;GetTime.dll")
+foreach(shipped IN ITEMS "pw_gate;pw_gate.exe" "GetTime;GetTime.dll" "pw_gate_svc;pw_gate_svc.exe")
   list(GET shipped 0 target)
   list(GET shipped 1 file)
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PWG_LINKED_DIR})
@@ -30,8 +30,9 @@ if(PWG_32BIT)
     COMMAND ${CMAKE_COMMAND} -E rm -f ${PWG_ZIP}
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DVERSION=${PROJECT_VERSION}
             -DEXE=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/pw_gate.exe -DDLL=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/GetTime.dll
+            -DSVC=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/pw_gate_svc.exe
             -P ${CMAKE_SOURCE_DIR}/cmake/CheckRelease.cmake
-    COMMAND ${CMAKE_COMMAND} -E tar cf ${PWG_ZIP} --format=zip pw_gate.exe GetTime.dll
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${PWG_ZIP} --format=zip pw_gate.exe GetTime.dll pw_gate_svc.exe
     WORKING_DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}
     DEPENDS ${PWG_SHIPPED} ${CMAKE_SOURCE_DIR}/cmake/CheckRelease.cmake ${CMAKE_SOURCE_DIR}/gettime/CheckExports.cmake
     COMMENT "Checking the release and zipping it"

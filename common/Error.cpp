@@ -15,4 +15,11 @@ std::string MessageWith(const char* pattern, std::string_view arg) {
     return out;
 }
 
+std::string HexText(uint32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0xF];
+    return text;
+}
+
 }  // namespace pwg

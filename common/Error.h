@@ -1,5 +1,6 @@
 #pragma once
 // Failures are raised as exceptions carrying the message text the user sees.
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,5 +15,8 @@ public:
 // printf-style formatting of one text argument into a message such as
 // "'%s' is not a valid time".
 std::string MessageWith(const char* pattern, std::string_view arg);
+
+// "0x0000ABCD": access masks, exit codes.
+std::string HexText(uint32_t value);
 
 }  // namespace pwg

@@ -41,6 +41,8 @@ inline void Key(HKEY h) { RegCloseKey(h); }
 inline void Icon(HICON h) { DestroyIcon(h); }
 inline void Menu(HMENU h) { DestroyMenu(h); }
 inline void GdiObject(HGDIOBJ h) { DeleteObject(h); }
+inline void Local(HLOCAL h) { LocalFree(h); }
+inline void Service(SC_HANDLE h) { CloseServiceHandle(h); }
 }  // namespace close
 
 // Threads, events, tokens, processes: what CloseHandle closes, null when none.
@@ -50,6 +52,10 @@ using MenuHandle = UniqueHandle<HMENU, close::Menu>;
 using FontHandle = UniqueHandle<HFONT, close::GdiObject>;
 using BrushHandle = UniqueHandle<HBRUSH, close::GdiObject>;
 using BitmapHandle = UniqueHandle<HBITMAP, close::GdiObject>;
+// What the system allocated for the caller with LocalAlloc (SID texts, security descriptors).
+using LocalMemory = UniqueHandle<HLOCAL, close::Local>;
+// The Service Control Manager and its services.
+using ServiceHandle = UniqueHandle<SC_HANDLE, close::Service>;
 
 // An open registry key, and the two ways to get one; each returns the Win32
 // status and leaves the key closed on failure.

@@ -1,7 +1,5 @@
 #include "common/OsError.h"
 
-#include <cstdio>
-
 #include "common/Error.h"
 
 namespace pwg {
@@ -24,9 +22,7 @@ std::string SystemText(DWORD code) {
 
 std::string OsErrorMessage(DWORD code) {
     if (code == 0) return "A call to an OS function failed";
-    char head[64];
-    std::snprintf(head, sizeof head, "System Error.  Code: %d.\r\n", static_cast<int>(code));
-    return head + SystemText(code);
+    return "System Error.  Code: " + std::to_string(static_cast<int>(code)) + ".\r\n" + SystemText(code);
 }
 
 void RaiseLastOsError() { throw Error(OsErrorMessage(GetLastError())); }

@@ -96,6 +96,11 @@ std::optional<DWORD> Program::WaitForExit(DWORD timeoutMs) {
     return code;
 }
 
+void Program::End(UINT exitCode) {
+    TerminateProcess(process_.get(), exitCode);
+    WaitForSingleObject(process_.get(), 10000);
+}
+
 std::vector<WindowInfo> Program::Windows() const {
     std::vector<WindowInfo> mine;
     for (const WindowInfo& w : TopLevelWindows()) {

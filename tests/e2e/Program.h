@@ -53,6 +53,8 @@ public:
     bool Running() const;
     // Waits for the process to end; its exit code, or nullopt when it runs on.
     std::optional<DWORD> WaitForExit(DWORD timeoutMs);
+    // Ends it from outside, as the Task Manager does, with this exit code.
+    void End(UINT exitCode);
 
     // The program's top-level windows, topmost first.
     std::vector<WindowInfo> Windows() const;

@@ -4,6 +4,7 @@
 
 #include "common/Handles.h"
 #include "core/Scramble.h"
+#include "tests/support/Run.h"
 #include "tests/support/Wait.h"
 
 namespace pwg::test {
@@ -108,39 +109,8 @@ RegToolRun NativeReg(const std::string& arguments) {
     IsWow64Process(GetCurrentProcess(), &wow64);
     // A 32-bit process on 64-bit Windows reaches the native system folder as Sysnative.
     const std::string exe = std::string(windows, length) + (wow64 ? "\\Sysnative" : "\\System32") + "\\reg.exe";
-    std::string commandLine = "\"" + exe + "\" " + arguments;
-
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    RegToolRun run;
-    // Room for all it prints, so that it never waits for the reader.
-    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 1 << 16)) {
-        ADD_FAILURE() << "no pipe for reg.exe";
-        return run;
-    }
-    Handle reader(readEnd), writer(writeEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{sizeof(startup)};
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info)) {
-        ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
-        return run;
-    }
-    const Handle process(info.hProcess), thread(info.hThread);
-    writer.reset();
-    if (WaitForSingleObject(process.get(), kWaitMs * 2) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 1);
-        ADD_FAILURE() << "reg.exe " << arguments << ": still running after " << kWaitMs * 2 << " ms";
-        return run;
-    }
-    GetExitCodeProcess(process.get(), &run.exitCode);
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0) run.output.append(buffer, got);
-    return run;
+    const ProgramRun run = RunToEnd(exe, arguments, kWaitMs * 2);
+    return {run.exitCode, run.output};
 }
 
 std::optional<KeyContents> ContentsOf(HKEY root, const char* path) {

@@ -5,14 +5,15 @@
 
 namespace pwg::test {
 
-// Stands in for one entry of the table of operating-system calls until it
-// goes: StandIn<&OsCalls::setTimer> refused(RefuseTimer).
-template <auto Entry>
+// Stands in for one entry of a table of operating-system calls (the
+// program's unless another is named) until it goes:
+// StandIn<&OsCalls::setTimer> refused(RefuseTimer).
+template <auto Entry, auto& Table = osCalls>
 class StandIn {
 public:
-    using Call = std::remove_reference_t<decltype(osCalls.*Entry)>;
-    explicit StandIn(Call replacement) : saved_(osCalls.*Entry) { osCalls.*Entry = replacement; }
-    ~StandIn() { osCalls.*Entry = saved_; }
+    using Call = std::remove_reference_t<decltype(Table.*Entry)>;
+    explicit StandIn(Call replacement) : saved_(Table.*Entry) { Table.*Entry = replacement; }
+    ~StandIn() { Table.*Entry = saved_; }
     StandIn(const StandIn&) = delete;
     StandIn& operator=(const StandIn&) = delete;
 

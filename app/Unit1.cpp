@@ -121,7 +121,7 @@ void TMainForm::OnClose(CloseAction&) {
     // the log-on task's failure was told at start-up and never stops leaving.
     RegisterAutoStart();
     settings::Save();
-    RemoveLogonTaskWithoutUac();
+    RemoveUnwantedLogonTask();
 }
 
 void TMainForm::ShowHereNotice() {

@@ -1,14 +1,20 @@
 // Program entry: a tool-window application window (no taskbar button, no
-// task-switcher entry), the main window, and the message loop.
+// task-switcher entry), the main window, and the message loop; unless the
+// program's service runs one in this session already.
 #include <windows.h>
 
 #include "app/Unit1.h"
 #include "app/framework/Application.h"
 #include "app/framework/ErrorReport.h"
 #include "common/Ansi.h"
+#include "core/Instance.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     using namespace pwg;
+    // One program per session where the service is installed: before any window.
+    const InstanceFacts facts = ReadInstanceFacts();
+    if (LeavesToTheService(facts)) return kLeftToTheService;
+    if (facts.startedByService) MarkServed();
     Application& app = Application::Instance();
     try {
         HWND appWindow = app.Handle();

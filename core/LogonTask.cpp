@@ -42,14 +42,6 @@ void RemoveLogonTask() {
     if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) ComCheck(hr);
 }
 
-void RemoveLogonTaskWithoutUac() {
-    if (UserAccountControlOn()) return;
-    try {
-        RemoveLogonTask();
-    } catch (const Error&) {
-    }
-}
-
 bool UserAccountControlOn() {
     RegKey policies;
     DWORD value = 1, size = sizeof value, type = 0;

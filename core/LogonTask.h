@@ -20,13 +20,6 @@ inline constexpr wchar_t kLogonTaskName[] = L"pw_gate";  // in the root folder
 void RegisterLogonTask(std::string_view path);
 // Removes the task; nothing when there is none. Throws as RegisterLogonTask.
 void RemoveLogonTask();
-// While User Account Control is off the Run entry starts the program, and a
-// task left from a time with UAC on would start a second: this removes it,
-// quietly (a Task Scheduler out of reach starts no task either). The exit
-// sequence calls it, so the resident program does not load COM for it at
-// start-up.
-void RemoveLogonTaskWithoutUac();
-
 // The root folder of this computer's Task Scheduler, connected as the
 // current user through `service`. Throws as RegisterLogonTask.
 ComPtr<ITaskFolder> TaskRootFolder(ComPtr<ITaskService>& service);

@@ -10,7 +10,10 @@
 #include "common/Error.h"
 #include "common/Handles.h"
 #include "common/OsCalls.h"
+#include "common/Ansi.h"
+#include "core/Instance.h"
 #include "core/LogonTask.h"
+#include "core/Place.h"
 #include "core/Scramble.h"
 
 namespace pwg {
@@ -189,26 +192,43 @@ bool WriteSettings(const std::vector<SettingRecord>& batch) {
     }
 }
 
-std::optional<std::string> RegisterAutoStart() {
-    const std::string path = ModulePath();
+std::string ProgramPath() { return ModulePath(); }
+
+bool LogonTaskWanted(const std::string& path) {
+    return UserAccountControlOn() && !ServiceInstalled() && !UnsafePlace(path);
+}
+
+std::optional<std::string> RegisterAutoStart(const std::string& path) {
     RegKey run;
     if (path.empty() ||
         run.Create(HKEY_LOCAL_MACHINE, kAutoStartKey, KEY_ALL_ACCESS | kAutoStartView) != ERROR_SUCCESS ||
         RegSetValueExA(run.get(), kAutoStartValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                        static_cast<DWORD>(path.size() + 1)) != ERROR_SUCCESS)
         throw Error(MessageWith("Failed to set data for '%s'", kAutoStartValue));
+    if (const std::optional<std::string> unsafe = UnsafePlace(path))
+        return MessageWith(ToAnsi("本程序所在的位置不安全（%s）：管理员以外的用户可以替换这里的文件，所以它不会在登录时"
+                                  "以管理员权限启动。请用安装程序把它安装到 Program Files").c_str(),
+                           *unsafe);
     // Under User Account Control the Run entry never starts a program that
     // requires elevation, and the task does; without it the Run entry does
-    // (and RemoveLogonTaskWithoutUac takes the task away at exit). The task
+    // (and RemoveUnwantedLogonTask takes the task away at exit). The task
     // is an addition to the Run entry: without it the program is no worse
     // off than before, so its failure is only told.
-    if (!UserAccountControlOn()) return std::nullopt;
+    if (!LogonTaskWanted(path)) return std::nullopt;
     try {
         RegisterLogonTask(path);
     } catch (const std::exception& e) {
         return e.what();
     }
     return std::nullopt;
+}
+
+void RemoveUnwantedLogonTask(const std::string& path) {
+    if (LogonTaskWanted(path)) return;
+    try {
+        RemoveLogonTask();
+    } catch (const Error&) {
+    }
 }
 
 std::string ScrambledDefaultPassword() { return Scramble(kDefaultPassword, kPasswordKey); }

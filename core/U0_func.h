@@ -70,12 +70,27 @@ void WriteSetting(const SettingRecord& record);
 // written stay. True when all were written.
 bool WriteSettings(const std::vector<SettingRecord>& batch);
 
-// Points the auto-start entry at this program's file; throws pwg::Error
-// "Failed to set data for 'pw_gate'" when it cannot. Then, while User Account
-// Control is on, registers the log-on task as well, as best it can: its
-// failure is returned (what RegisterLogonTask throws), never thrown, so that
-// the task never stops the start-up, the enforcement or the exit.
-std::optional<std::string> RegisterAutoStart();
+// This program's file, as Windows names it.
+std::string ProgramPath();
+
+// Whether the log-on task should start the program at `path`: while User
+// Account Control is on (without it the Run entry does), where the program's
+// service is not installed (it starts the program in every session), and
+// from a safe place (from one that others may change, an elevated start
+// would run their code).
+bool LogonTaskWanted(const std::string& path);
+
+// Points the auto-start entry at the program's file; throws pwg::Error
+// "Failed to set data for 'pw_gate'" when it cannot. Then registers the
+// log-on task where it is wanted, as best it can. Returns, never throws,
+// what the administrator is to be told: that the place is unsafe (install
+// the program properly), or the task's failure (what RegisterLogonTask
+// throws); the task never stops the start-up, the enforcement or the exit.
+std::optional<std::string> RegisterAutoStart(const std::string& path = ProgramPath());
+// Removes a log-on task where none is wanted (one left from before), quietly:
+// a Task Scheduler out of reach starts no task either. The exit sequence
+// calls it, so the resident program does not load COM for it at start-up.
+void RemoveUnwantedLogonTask(const std::string& path = ProgramPath());
 
 // Scramble of the factory-default password: a new seed on each call.
 std::string ScrambledDefaultPassword();

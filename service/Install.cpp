@@ -8,7 +8,7 @@
 #include "common/Handles.h"
 #include "common/OsError.h"
 #include "common/ServiceCalls.h"
-#include "service/Processes.h"
+#include "core/Processes.h"
 #include "service/Service.h"
 
 namespace pwg {

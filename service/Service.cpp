@@ -6,7 +6,7 @@
 
 #include "Messages.h"
 #include "service/EventLog.h"
-#include "service/Processes.h"
+#include "core/Processes.h"
 
 namespace pwg {
 namespace {

@@ -5,11 +5,11 @@
 
 #include <string>
 
+#include "core/Processes.h"
 #include "service/Supervisor.h"
 
 namespace pwg {
 
-inline constexpr char kServiceName[] = "pw_gate_svc";
 
 // One run of the service: the supervisor, and where the Service Control
 // Manager is told the service's state (none in tests).

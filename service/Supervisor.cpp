@@ -9,7 +9,7 @@
 #include "common/ServiceCalls.h"
 #include "core/Place.h"
 #include "service/EventLog.h"
-#include "service/Processes.h"
+#include "core/Processes.h"
 
 namespace pwg {
 namespace {

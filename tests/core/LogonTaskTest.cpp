@@ -12,7 +12,9 @@
 #include <string>
 
 #include "core/U0_func.h"
+#include "tests/support/Files.h"
 #include "tests/support/Registry.h"
+#include "tests/support/Table.h"
 
 namespace pwg {
 namespace {
@@ -114,17 +116,17 @@ TEST_F(LogonTask, ARegistrationReplacesTheTaskThereWithOneWithoutLimits) {
 TEST_F(LogonTask, WithUserAccountControlOffNoneIsRegisteredAndTheExitRemovesIt) {
     RegisterAutoStart();
     ASSERT_TRUE(TaskSettings());
-    RemoveLogonTaskWithoutUac();
+    RemoveUnwantedLogonTask();
     ASSERT_TRUE(TaskSettings()) << "kept while UAC is on";
     // Switched off as an administrator's 64-bit tools switch it, whatever this build's width.
     const std::string off = std::string("add HKLM\\") + test::UacPolicy::kKey + " /v EnableLUA /t REG_DWORD /d 0 /f";
     ASSERT_EQ(test::NativeReg(off).exitCode, 0u);
     EXPECT_FALSE(UserAccountControlOn());
-    RemoveLogonTaskWithoutUac();
+    RemoveUnwantedLogonTask();
     EXPECT_FALSE(TaskSettings());
     RegisterAutoStart();
     EXPECT_FALSE(TaskSettings());
-    EXPECT_NO_THROW(RemoveLogonTaskWithoutUac()) << "none to remove";
+    EXPECT_NO_THROW(RemoveUnwantedLogonTask()) << "none to remove";
     {
         // Nor does a task that cannot be removed stop the program.
         uac_.Set(true);
@@ -132,7 +134,7 @@ TEST_F(LogonTask, WithUserAccountControlOffNoneIsRegisteredAndTheExitRemovesIt) 
         uac_.Set(false);
         const std::filesystem::path stored = TasksFolder() / kLogonTaskName;
         ASSERT_TRUE(SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_READONLY));
-        EXPECT_NO_THROW(RemoveLogonTaskWithoutUac());
+        EXPECT_NO_THROW(RemoveUnwantedLogonTask());
         EXPECT_THROW(RemoveLogonTask(), Error) << "the task could be removed after all";
         SetFileAttributesW(stored.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
@@ -151,6 +153,50 @@ TEST_F(LogonTask, AFailedRegistrationIsReturnedNotRaisedWithTheRunEntryWritten) 
     EXPECT_EQ(message.rfind("System Error.  Code: ", 0), 0u) << message;
     EXPECT_TRUE(test::AutoStartEntry());
 }
+
+// The task starts the program elevated at every log-on: only where nothing
+// else does (UAC on, no service) and from a place nobody but administrators
+// may change. From an unsafe place the administrator is told instead, and a
+// task left from before goes at exit.
+struct WantedRow {
+    const char* name;
+    bool uac, service, openToEveryone;
+    bool task, told;
+};
+const WantedRow kWanted[] = {
+    {"UacOn", true, false, false, true, false},
+    {"UacOff", false, false, false, false, false},
+    {"ServiceInstalled", true, true, false, false, false},
+    {"UnsafePlace", true, false, true, false, true},
+    {"UnsafePlaceUacOff", false, false, true, false, true},
+};
+
+class LogonTaskWhere : public LogonTask, public ::testing::WithParamInterface<WantedRow> {};
+
+TEST_P(LogonTaskWhere, IsWantedOnlyWhereItDoesNoHarm) {
+    const WantedRow& row = GetParam();
+    test::ScratchFolder folder(test::TempFolder() + "pw_gate place");
+    for (const char* file : {"pw_gate.exe", "GetTime.dll"}) folder.Touch(file);
+    if (row.openToEveryone) test::OpenToEveryone(folder.Path());
+    std::optional<test::ServiceKey> service;
+    if (row.service) service.emplace();
+    uac_.Set(row.uac);
+    const std::string program = folder.File("pw_gate.exe");
+
+    RegisterLogonTask(program);  // left from before
+    RemoveUnwantedLogonTask(program);
+    EXPECT_EQ(bool(TaskSettings()), row.task) << "at exit";
+    RemoveLogonTask();
+    const std::optional<std::string> told = RegisterAutoStart(program);
+    EXPECT_EQ(bool(TaskSettings()), row.task) << "at start-up";
+    EXPECT_EQ(told.has_value(), row.told) << told.value_or("");
+    if (told) {
+        EXPECT_NE(told->find(folder.Path()), std::string::npos) << *told;
+    }
+    test::ClearProgramRegistry();
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, LogonTaskWhere, ::testing::ValuesIn(kWanted), test::RowName);
 
 }  // namespace
 }  // namespace pwg

@@ -8,9 +8,10 @@
 
 #include "app/Unit1.h"
 #include "common/Handles.h"
+#include "core/Instance.h"
 #include "dialogs/U1_psw.h"
 #include "service/Install.h"
-#include "service/Processes.h"
+#include "core/Processes.h"
 #include "service/Service.h"
 #include "service/SessionRules.h"
 #include "tests/e2e/Program.h"
@@ -88,6 +89,10 @@ TEST_F(InstalledService, StartsTheProgramInTheConsoleSessionAndBringsItBackAfter
     ASSERT_TRUE(first->WaitUntilRunning()) << "the program the service started does not run (exit code "
                                             << first->WaitForExit(0).value_or(STILL_ACTIVE) << ")";
 
+    // One per session: a start by hand (or by the Run entry) leaves at once.
+    Program byHand(program_);
+    EXPECT_EQ(byHand.WaitForExit(kStartMs), DWORD(kLeftToTheService)) << "a second program in the session";
+
     first->End(1);
     const std::unique_ptr<Program> second = NextProgram(first.get(), kRestartDelayMs + kStartMs);
     ASSERT_TRUE(second) << "not started again after an end from outside";
@@ -113,6 +118,9 @@ TEST_F(InstalledService, LeavesTheProgramEndedByItsExitCommandWithThePassword) {
     ASSERT_EQ(program->WaitForExit(10000), 0u);
     // Three times what a restart takes.
     EXPECT_FALSE(NextProgram(program.get(), 3 * kRestartDelayMs + 5000)) << "started again after its exit command";
+    // Where the service has none running, an administrator's start stays.
+    Program byHand(program_);
+    EXPECT_TRUE(byHand.WaitUntilRunning()) << "exit code " << byHand.WaitForExit(0).value_or(STILL_ACTIVE);
 }
 
 // Without an argument outside the Service Control Manager it says the same on

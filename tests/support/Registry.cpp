@@ -102,6 +102,17 @@ void UacPolicy::Set(bool on) {
 
 void UacPolicy::Forget() { RemoveValue(HKEY_LOCAL_MACHINE, kKey, "EnableLUA", KEY_WOW64_64KEY); }
 
+namespace {
+constexpr char kServiceKey[] = "SYSTEM\\CurrentControlSet\\Services\\pw_gate_svc";
+}  // namespace
+
+ServiceKey::ServiceKey() { EXPECT_EQ(RegKey().Create(HKEY_LOCAL_MACHINE, kServiceKey, KEY_READ), ERROR_SUCCESS); }
+
+ServiceKey::~ServiceKey() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kServiceKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kServiceKey);
+}
+
 RegToolRun NativeReg(const std::string& arguments) {
     char windows[MAX_PATH];
     const UINT length = GetWindowsDirectoryA(windows, MAX_PATH);

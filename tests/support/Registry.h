@@ -57,6 +57,16 @@ private:
     std::optional<std::pair<DWORD, std::string>> saved_;
 };
 
+// The program's service registered in the registry, as far as the program
+// looks (its key under Services), for the life of the object.
+class ServiceKey {
+public:
+    ServiceKey();
+    ~ServiceKey();
+    ServiceKey(const ServiceKey&) = delete;
+    ServiceKey& operator=(const ServiceKey&) = delete;
+};
+
 // reg.exe of the system's own width (64-bit on 64-bit Windows, whatever this
 // test program's): the registry as an administrator's tools see it. Its exit
 // code (0 done, 1 not found or refused) and what it printed; a run past its

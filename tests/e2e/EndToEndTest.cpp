@@ -59,6 +59,24 @@ testing::AssertionResult AnswerPrompt(const Program& program, std::string_view p
     return testing::AssertionSuccess();
 }
 
+// A usage window whose start comes after its end has no inside: every time
+// of day is outside it.
+void StoreWindowWithoutInside() {
+    StoreSetting("BEGTIME", "23:00:00");
+    StoreSetting("ENDTIME", "11:00:00");
+}
+
+// Relocks from the main window's menu with the password; the unlock dialog
+// the next tick opens, or null.
+HWND Relock(const Program& program, HWND main) {
+    Command(main, TMainForm::kCmdN4);
+    if (const testing::AssertionResult answered = AnswerPrompt(program, "739105"); !answered) {
+        ADD_FAILURE() << answered.message();
+        return nullptr;
+    }
+    return program.WaitForVisibleForm(kUnlockDialog, 2500);
+}
+
 // The seconds left on the unlock dialog, once they have moved down from what they read now.
 int NextSecondsLeft(HWND dialog) {
     HWND label = GetDlgItem(dialog, Tf3_psw::kLabelFX3);
@@ -155,14 +173,11 @@ TEST_F(EndToEnd, TheAutoStartEntryStartsTheProgramAtTheNextLogOn) {
 // session starts is locked, counting down outside the usage window. Only
 // the password lifts the lock, and then for good.
 TEST_F(EndToEnd, TheLockOutlivesTheSessionUntilThePasswordLiftsIt) {
-    StoreSetting("BEGTIME", "23:00:00");  // no inside: always outside
-    StoreSetting("ENDTIME", "11:00:00");
+    StoreWindowWithoutInside();
     Program program;
     HWND main = program.WaitUntilRunning();
     ASSERT_TRUE(main);
-    Command(main, TMainForm::kCmdN4);  // relock
-    ASSERT_TRUE(AnswerPrompt(program, "739105"));
-    ASSERT_TRUE(program.WaitForVisibleForm(kUnlockDialog, 2500)) << "no unlock dialog";
+    ASSERT_TRUE(Relock(program, main)) << "no unlock dialog";
 
     RestartSession();
     ASSERT_EQ(program.WaitForExit(10000), 0u);
@@ -237,16 +252,12 @@ TEST_F(EndToEnd, TrayIconBringsTheMainWindowToTheFrontAndTheCloseBoxHidesIt) {
 }
 
 TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
-    // A start after the end leaves no inside: every time of day is outside.
-    StoreSetting("BEGTIME", "23:00:00");
-    StoreSetting("ENDTIME", "11:00:00");
+    StoreWindowWithoutInside();
     Program program;
     HWND main = program.WaitUntilRunning();
     ASSERT_TRUE(main);
 
-    Command(main, TMainForm::kCmdN4);  // relock
-    ASSERT_TRUE(AnswerPrompt(program, "739105"));
-    HWND unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
+    HWND unlock = Relock(program, main);
     ASSERT_TRUE(unlock) << "no unlock dialog";
     EXPECT_EQ(Text(main), ToAnsi("系统已锁定"));
     HWND seconds = GetDlgItem(unlock, Tf3_psw::kLabelFX3);
@@ -290,8 +301,7 @@ TEST_F(EndToEnd, LockedOutsideTheUsageWindowTheCountdownPowersOff) {
 // up in front of it, stays there, and has the caret in its entry, so the
 // administrator types on the keyboard at once, Enter included, without a click.
 TEST_F(EndToEnd, TheUnlockDialogComesInFrontOfAnotherProgramAndTheKeyboardTypesIntoIt) {
-    StoreSetting("BEGTIME", "23:00:00");  // no inside: always outside
-    StoreSetting("ENDTIME", "11:00:00");
+    StoreWindowWithoutInside();
     char windows[MAX_PATH];
     Program editor(std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH)) + "\\notepad.exe");
     Program program;
@@ -300,9 +310,7 @@ TEST_F(EndToEnd, TheUnlockDialogComesInFrontOfAnotherProgramAndTheKeyboardTypesI
     HWND other = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (other = editor.WindowOfClass("Notepad")) != nullptr; }, 10000));
 
-    Command(main, TMainForm::kCmdN4);  // relock
-    ASSERT_TRUE(AnswerPrompt(program, "739105"));
-    HWND first = program.WaitForVisibleForm(kUnlockDialog, 2500);
+    HWND first = Relock(program, main);
     ASSERT_TRUE(first) << "no unlock dialog";
     // The editor comes to the front, on top of everything; the dialog stays in front of it.
     SetForegroundWindow(other);
@@ -365,9 +373,7 @@ TEST_F(EndToEnd, AdministratorLocksUnlocksRelocksChangesThePasswordAndExits) {
     EXPECT_TRUE(WaitUntil([&] { return Text(main) == ToAnsi("系统已解锁"); }, 2500));
 
     // Relocking brings the dialog back, counting from the start.
-    Command(main, TMainForm::kCmdN4);
-    ASSERT_TRUE(AnswerPrompt(program, "739105"));
-    unlock = program.WaitForVisibleForm(kUnlockDialog, 2500);
+    unlock = Relock(program, main);
     ASSERT_TRUE(unlock) << "no unlock dialog after relocking";
     EXPECT_GE(Number(Text(GetDlgItem(unlock, Tf3_psw::kLabelFX3))), 58);
     TypePassword<Tf3_psw>(unlock, "739105");

@@ -209,6 +209,15 @@ TEST_F(Installer, TheSilentUninstallLeavesNothingButTheSettings) {
     EXPECT_TRUE(KeptUserKey());
 }
 
+// Started by a user without administrator rights (where User Account
+// Control is off, or by a standard user who declined it): nothing installed.
+TEST_F(Installer, RefusesAUserWithoutAdministratorRights) {
+    const Handle user = TokenWithoutAdministrators();
+    const ProgramRun setup = RunToEnd(OwnFolder() + "\\..\\" PWG_SETUP_FILE, "/S", kCommandMs, user.get());
+    EXPECT_EQ(setup.exitCode, 740u) << "ERROR_ELEVATION_REQUIRED";
+    EXPECT_FALSE(Exists(kFolder));
+}
+
 // The service's registration cannot write its event source: the setup stops
 // there with an exit code that says so.
 TEST_F(Installer, FailsWithAnExitCodeWhenTheServiceCannotBeInstalled) {

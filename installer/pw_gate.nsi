@@ -30,7 +30,7 @@ ShowUninstDetails show
 !define MUI_UNICON "${ICON}"
 !define MUI_WELCOMEPAGE_TEXT "本向导将把${PRODUCT}安装到：$\r$\n$\r$\n$INSTDIR$\r$\n$\r$\n\
 并安装、启动它的服务 pw_gate_svc：从此每个用户登录时它都会运行，使用者无法结束它。$\r$\n$\r$\n\
-初始管理密码是 739105，安装后请在托盘图标菜单的“修改管理密码”中修改。$\r$\n$\r$\n单击“下一步”开始安装。"
+初始管理密码是 739105，安装后请在托盘图标菜单的“修改管理密码”中修改。$\r$\n$\r$\n单击“安装”开始安装。"
 !define MUI_FINISHPAGE_TEXT "${PRODUCT}已经安装并运行，它的图标在任务栏的通知区域。$\r$\n$\r$\n\
 双击图标设置每天允许使用的时间段；卸载请到“控制面板 → 程序和功能”。"
 !insertmacro MUI_PAGE_WELCOME
@@ -50,10 +50,9 @@ VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_SIMPCHINESE} "OriginalFilename" "pw_gate-${VERSION}-setup.exe"
 
-; Said in a box (not when silent), and the installation or removal stops
-; there: the exit code is then 2.
+; Said in a box (not when silent) and in the details, and the installation
+; or removal stops there: the exit code is then 2.
 !macro Fail TEXT
-  DetailPrint "${TEXT}"
   MessageBox MB_OK|MB_ICONSTOP "${TEXT}" /SD IDOK
   Abort "${TEXT}"
 !macroend
@@ -117,10 +116,12 @@ Section
   ${If} ${FileExists} "$INSTDIR\pw_gate_svc.exe"
     DetailPrint "正在停止已安装的版本……"
     !insertmacro ServiceCommand uninstall "无法停止已安装的版本"
-    !insertmacro DeleteFile pw_gate.exe
-    !insertmacro DeleteFile GetTime.dll
-    !insertmacro DeleteFile pw_gate_svc.exe
   ${EndIf}
+  ; Gone before the new ones come: a file still in use (a program started by
+  ; hand from the folder) stops the installation here, saying which.
+  !insertmacro DeleteFile pw_gate.exe
+  !insertmacro DeleteFile GetTime.dll
+  !insertmacro DeleteFile pw_gate_svc.exe
 
   SetOutPath "$INSTDIR"
   File "${BIN}/pw_gate.exe"

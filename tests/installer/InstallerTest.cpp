@@ -45,10 +45,15 @@ std::string InFolder(const char* file) { return std::string(kFolder) + "\\" + fi
 std::string Sz(std::string text) { return text + '\0'; }
 std::string Dword(DWORD value) { return std::string(reinterpret_cast<const char*>(&value), sizeof value); }
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-bool SameFile(const std::string& a, const std::string& b) { return FileContents(a) == FileContents(b); }
+bool SameFile(const std::string& a, const std::string& b) {
+    const auto bytes = FileContents(a);
+    return bytes && bytes == FileContents(b);
+}
 
 // The installer the release leaves beside bin/, where this test program is.
-ProgramRun RunSetup() { return RunToEnd(OwnFolder() + "\\..\\" PWG_SETUP_FILE, "/S", kCommandMs); }
+ProgramRun RunSetup(HANDLE token = nullptr) {
+    return RunToEnd(OwnFolder() + "\\..\\" PWG_SETUP_FILE, "/S", kCommandMs, token);
+}
 
 // As a deployment waits for its end and its exit code: a copy outside the
 // folder, told the folder (run from the folder, it hands over to a copy of
@@ -213,7 +218,7 @@ TEST_F(Installer, TheSilentUninstallLeavesNothingButTheSettings) {
 // Control is off, or by a standard user who declined it): nothing installed.
 TEST_F(Installer, RefusesAUserWithoutAdministratorRights) {
     const Handle user = TokenWithoutAdministrators();
-    const ProgramRun setup = RunToEnd(OwnFolder() + "\\..\\" PWG_SETUP_FILE, "/S", kCommandMs, user.get());
+    const ProgramRun setup = RunSetup(user.get());
     EXPECT_EQ(setup.exitCode, 740u) << "ERROR_ELEVATION_REQUIRED";
     EXPECT_FALSE(Exists(kFolder));
 }

@@ -3,8 +3,11 @@
 # installer of all three stays under 1 MiB), all three stripped, 32-bit and
 # carrying this version, the program a GUI program whose manifest asks for
 # administrator rights, and the library exporting its two plain names.
+# With SETUP instead, the installer of the three: under 1 MiB, 32-bit and
+# carrying this version.
 # Usage: cmake -DOBJDUMP=... -DEXE=pw_gate.exe -DDLL=GetTime.dll -DSVC=pw_gate_svc.exe -DVERSION=x.y.z
 #        -P CheckRelease.cmake
+#        cmake -DOBJDUMP=... -DSETUP=pw_gate-x.y.z-setup.exe -DVERSION=x.y.z -P CheckRelease.cmake
 set(limit 1048576)
 set(service_limit 262144)
 # Hex of an ASCII text in UTF-16LE, as file(READ HEX) spells it.
@@ -15,6 +18,35 @@ function(utf16_hex text out)
 endfunction()
 utf16_hex("FileVersion" fileVersion16)
 utf16_hex("${VERSION}" version16)
+
+function(check_pe32_with_version file)
+  get_filename_component(name ${file} NAME)
+  execute_process(COMMAND ${OBJDUMP} -p -h ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${name} is not a 32-bit Windows image (objdump cannot read it)")
+  endif()
+  if(NOT dump MATCHES "\nMagic[ \t]+010b[ \t]+\\(PE32\\)")
+    message(FATAL_ERROR "${name} is not a 32-bit (PE32) image")
+  endif()
+  set(dump "${dump}" PARENT_SCOPE)
+  # Version strings are UTF-16 and NUL-ended; the value follows its name, 32-bit aligned.
+  file(READ ${file} bytes HEX)
+  if(NOT bytes MATCHES "${fileVersion16}0000(0000)?${version16}0000")
+    message(FATAL_ERROR "${name} carries no version resource with FileVersion ${VERSION}")
+  endif()
+endfunction()
+
+if(DEFINED SETUP)
+  get_filename_component(name ${SETUP} NAME)
+  file(SIZE ${SETUP} size)
+  if(size GREATER_EQUAL limit)
+    message(FATAL_ERROR "${name} is ${size} bytes, not under 1 MiB (${limit})")
+  endif()
+  check_pe32_with_version(${SETUP})
+  message(STATUS "installer: ${name} ${size} bytes (< ${limit}); PE32, version ${VERSION}")
+  return()
+endif()
+
 set(total 0)
 foreach(file IN ITEMS ${EXE} ${DLL} ${SVC})
   get_filename_component(name ${file} NAME)
@@ -26,21 +58,9 @@ foreach(file IN ITEMS ${EXE} ${DLL} ${SVC})
     string(APPEND sizes " ${name} ${size} +")
   endif()
 
-  execute_process(COMMAND ${OBJDUMP} -p -h ${file} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
-  if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "${name} is not a 32-bit Windows image (objdump cannot read it)")
-  endif()
-  if(NOT dump MATCHES "\nMagic[ \t]+010b[ \t]+\\(PE32\\)")
-    message(FATAL_ERROR "${name} is not a 32-bit (PE32) image")
-  endif()
+  check_pe32_with_version(${file})
   if(dump MATCHES " \\.debug_" OR NOT dump MATCHES " \\.gnu_debuglink ")
     message(FATAL_ERROR "${name} is not stripped to a debug link")
-  endif()
-
-  # Version strings are UTF-16 and NUL-ended; the value follows its name, 32-bit aligned.
-  file(READ ${file} bytes HEX)
-  if(NOT bytes MATCHES "${fileVersion16}0000(0000)?${version16}0000")
-    message(FATAL_ERROR "${name} carries no version resource with FileVersion ${VERSION}")
   endif()
 endforeach()
 string(REGEX REPLACE " \\+$" "" sizes "${sizes}")

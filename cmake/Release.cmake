@@ -1,7 +1,7 @@
 # What ships: pw_gate.exe, GetTime.dll and pw_gate_svc.exe, stripped, side by
 # side in bin/; the linker's output stays in linked/ and the debug information
 # goes to symbols/, found again through the debug link each shipped file carries.
-# The 32-bit release is checked and zipped for copying.
+# The 32-bit release is checked, zipped for copying and packed into its installer.
 set(PWG_LINKED_DIR ${CMAKE_BINARY_DIR}/linked)
 set(PWG_SYMBOLS_DIR ${CMAKE_BINARY_DIR}/symbols)
 find_program(PWG_OBJCOPY ${PWG_TRIPLE}-objcopy REQUIRED)
@@ -37,7 +37,8 @@ if(PWG_32BIT)
     DEPENDS ${PWG_SHIPPED} ${CMAKE_SOURCE_DIR}/cmake/CheckRelease.cmake ${CMAKE_SOURCE_DIR}/gettime/CheckExports.cmake
     COMMENT "Checking the release and zipping it"
     VERBATIM)
-  add_custom_target(release ALL DEPENDS ${PWG_ZIP})
+  include(${CMAKE_SOURCE_DIR}/installer/Installer.cmake)
+  add_custom_target(release ALL DEPENDS ${PWG_ZIP} ${PWG_SETUP})
   if(PWG_TESTS)
     add_test(NAME Release.TheZipHoldsTheFilesTheTestsRan
       COMMAND ${CMAKE_COMMAND} -DZIP=${PWG_ZIP} -DBIN=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}

@@ -15,6 +15,7 @@
 #include "core/Scramble.h"
 #include "tests/support/AppFixture.h"
 #include "tests/support/Registry.h"
+#include "tests/support/Run.h"
 
 namespace pwg::test {
 namespace {
@@ -182,16 +183,11 @@ TEST_F(SettingsStore, AKeyThatWasThereIsForAdministratorsAndTheSystemOnlyFromThe
 class WithoutAdministrators {
 public:
     WithoutAdministrators() {
-        HANDLE own = nullptr, restricted = nullptr, impersonation = nullptr;
-        BYTE sid[SECURITY_MAX_SID_SIZE];
-        DWORD size = sizeof sid;
-        EXPECT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size));
-        SID_AND_ATTRIBUTES disabled{sid, 0};
-        EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &own));
-        EXPECT_TRUE(CreateRestrictedToken(own, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted));
-        EXPECT_TRUE(DuplicateToken(restricted, SecurityImpersonation, &impersonation));
+        const Handle user = TokenWithoutAdministrators();
+        HANDLE impersonation = nullptr;
+        EXPECT_TRUE(DuplicateToken(user.get(), SecurityImpersonation, &impersonation));
         EXPECT_TRUE(SetThreadToken(nullptr, impersonation));
-        for (HANDLE h : {own, restricted, impersonation}) CloseHandle(h);
+        CloseHandle(impersonation);
     }
     ~WithoutAdministrators() { RevertToSelf(); }
 };

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "common/Ansi.h"
+#include "service/Processes.h"
 
 namespace pwg::test {
 namespace {
@@ -226,6 +227,25 @@ std::unique_ptr<Program> StartedAtLogOn() {
         return nullptr;
     }
     return std::move(started.front());
+}
+
+std::unique_ptr<Program> NextProgramFrom(const std::string& path, const Program* before, DWORD timeoutMs) {
+    const std::string file = path.substr(path.find_last_of('\\') + 1);
+    std::unique_ptr<Program> next;
+    WaitUntil(
+        [&] {
+            for (const DWORD id : ProcessesNamed(file.c_str())) {
+                const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+                if ((before && id == before->Id()) || !process ||
+                    lstrcmpiA(ProcessImage(process.get()).c_str(), path.c_str()) != 0)
+                    continue;
+                next = std::make_unique<Program>(id);
+                return true;
+            }
+            return false;
+        },
+        timeoutMs);
+    return next;
 }
 
 std::set<HWND> ShellTrayIcons() {

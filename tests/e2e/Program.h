@@ -103,6 +103,11 @@ std::set<DWORD> ProcessesWithWindow(const char* className);
 // entry), taken on; null, with the test failed, when none or several came.
 std::unique_ptr<Program> StartedAtLogOn();
 
+// A program running now from the file at `path` (any case), other than
+// `before`, taken on; null when none comes within the bound. For programs
+// that something else starts, as the service does.
+std::unique_ptr<Program> NextProgramFrom(const std::string& path, const Program* before, DWORD timeoutMs);
+
 // The tray icons Wine's shell shows: one window each, in the standalone tray
 // window that stands in for the notification area where no X tray runs.
 std::set<HWND> ShellTrayIcons();

@@ -54,21 +54,7 @@ protected:
 
     // A pw_gate.exe of the folder running now, other than `before`; null when none comes within the bound.
     std::unique_ptr<Program> NextProgram(const Program* before, DWORD timeoutMs) const {
-        std::unique_ptr<Program> next;
-        WaitUntil(
-            [&] {
-                for (const DWORD id : ProcessesNamed(kProgramFile)) {
-                    const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
-                    if ((before && id == before->Id()) || !process ||
-                        lstrcmpiA(ProcessImage(process.get()).c_str(), program_.c_str()) != 0)
-                        continue;
-                    next = std::make_unique<Program>(id);
-                    return true;
-                }
-                return false;
-            },
-            timeoutMs);
-        return next;
+        return NextProgramFrom(program_, before, timeoutMs);
     }
 
     CleanRegistry registry_;

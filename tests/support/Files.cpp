@@ -42,6 +42,36 @@ void ScratchFolder::Copy(const std::string& from, const std::string& name) const
     EXPECT_TRUE(CopyFileA(from.c_str(), File(name).c_str(), FALSE)) << from << ": error " << GetLastError();
 }
 
+namespace {
+
+// A file's handle, null when it did not open.
+Handle OpenedFile(const std::string& path, DWORD access) {
+    const HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+    return Handle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+}  // namespace
+
+std::optional<std::string> FileContents(const std::string& path) {
+    const Handle file = OpenedFile(path, GENERIC_READ);
+    if (!file) return std::nullopt;
+    std::string bytes(GetFileSize(file.get(), nullptr), '\0');
+    DWORD got = 0;
+    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) || got != bytes.size())
+        return std::nullopt;
+    return bytes;
+}
+
+void AppendToFile(const std::string& path, std::string_view bytes) {
+    const Handle file = OpenedFile(path, FILE_APPEND_DATA);
+    DWORD written = 0;
+    EXPECT_TRUE(file &&
+                WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                written == bytes.size())
+        << path << ": error " << GetLastError();
+}
+
 void OpenToEveryone(const std::string& path) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,

@@ -1,7 +1,9 @@
 #pragma once
 // Folders and files a test makes for a program to lie in, and removes again.
 // Texts are ANSI.
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace pwg::test {
 
@@ -29,6 +31,11 @@ private:
 
     std::string path_;
 };
+
+// Every byte of a file; nullopt when it cannot be read.
+std::optional<std::string> FileContents(const std::string& path);
+// These bytes added at the end of the file (an executable still runs with them).
+void AppendToFile(const std::string& path, std::string_view bytes);
 
 // Gives Everyone the right to change the file or folder. Wine keeps of a file's
 // access list only what its Unix permissions hold: this is the write permission

@@ -7,7 +7,7 @@
 
 namespace pwg::test {
 
-ProgramRun RunToEnd(const std::string& exe, const std::string& arguments, DWORD timeoutMs) {
+ProgramRun RunToEnd(const std::string& exe, const std::string& arguments, DWORD timeoutMs, HANDLE token) {
     ProgramRun run;
     char outputPath[MAX_PATH];
     if (!GetTempFileNameA(TempFolder().c_str(), "pwg", 0, outputPath)) {
@@ -27,8 +27,10 @@ ProgramRun RunToEnd(const std::string& exe, const std::string& arguments, DWORD 
     startup.hStdOutput = startup.hStdError = output.get();
     std::string commandLine = "\"" + exe + "\" " + arguments;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &info)) {
+    if (!(token ? CreateProcessAsUserA(token, exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                       nullptr, nullptr, &startup, &info)
+                : CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                 nullptr, &startup, &info))) {
         ADD_FAILURE() << "cannot start " << exe << ": error " << GetLastError();
         return run;
     }
@@ -44,6 +46,19 @@ ProgramRun RunToEnd(const std::string& exe, const std::string& arguments, DWORD 
     DWORD got = 0;
     while (ReadFile(output.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) run.output.append(buffer, got);
     return run;
+}
+
+Handle TokenWithoutAdministrators() {
+    HANDLE own = nullptr, restricted = nullptr;
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    SID_AND_ATTRIBUTES administrators{sid, 0};
+    EXPECT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
+                OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own) &&
+                CreateRestrictedToken(own, 0, 1, &administrators, 0, nullptr, 0, nullptr, &restricted))
+        << "error " << GetLastError();
+    if (own) CloseHandle(own);
+    return Handle(restricted);
 }
 
 }  // namespace pwg::test

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/Handles.h"
+
 namespace pwg::test {
 
 struct ProgramRun {
@@ -13,8 +15,12 @@ struct ProgramRun {
     std::string output;    // standard output and standard error, as written
 };
 
-// Runs `exe` with these arguments; a run past the bound is ended, and fails
-// the test naming the command.
-ProgramRun RunToEnd(const std::string& exe, const std::string& arguments, DWORD timeoutMs);
+// Runs `exe` with these arguments, as this process's user or with `token`; a
+// run past the bound is ended, and fails the test naming the command.
+ProgramRun RunToEnd(const std::string& exe, const std::string& arguments, DWORD timeoutMs, HANDLE token = nullptr);
+
+// This process's token with the Administrators group kept for denying only:
+// a user without administrator rights. Fails the test when it cannot be made.
+Handle TokenWithoutAdministrators();
 
 }  // namespace pwg::test

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "common/Ansi.h"
-#include "service/Processes.h"
+#include "core/Processes.h"
 
 namespace pwg::test {
 namespace {

@@ -132,12 +132,22 @@ void StopServiceAndWait() {
     const ServiceHandle manager = Manager();
     const ServiceHandle service = OpenOurs(manager, SERVICE_STOP | SERVICE_QUERY_STATUS);
     if (!service) return;
+    // Its process, to be waited for too: the service says it has stopped a
+    // moment before its process has ended and let go of its file.
+    SERVICE_STATUS_PROCESS running{};
+    DWORD size = 0;
+    Handle process;
+    if (QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&running),
+                             sizeof running, &size) &&
+        running.dwProcessId != 0)
+        process.reset(OpenProcess(SYNCHRONIZE, FALSE, running.dwProcessId));
     SERVICE_STATUS status{};
     if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &status) && GetLastError() != ERROR_SERVICE_NOT_ACTIVE)
         Fail("无法停止服务 pw_gate_svc", GetLastError());
     const SERVICE_STATUS_PROCESS last = WaitFor(service, [](DWORD state) { return state == SERVICE_STOPPED; });
     if (last.dwCurrentState != SERVICE_STOPPED)
         throw Error(ToAnsi("服务 pw_gate_svc 没有停下来") + StateText(last));
+    if (process) WaitForSingleObject(process.get(), kProgramEndMs);
 }
 
 void EndProgramsIn(const std::string& folder) {

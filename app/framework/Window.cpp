@@ -44,7 +44,7 @@ void Window::CreateHandle(const char* className, const char* caption, DWORD styl
 
 void Window::CreateHiddenWindow(const char* className) {
     RegisterWindowClass(className);
-    CreateHandle(className, "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+    CreateHandle(className, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
 }
 
 void Window::DestroyHandle() {

@@ -25,7 +25,8 @@ protected:
     // Creates the window with this object behind it; raises on failure.
     void CreateHandle(const char* className, const char* caption, DWORD style, DWORD exStyle, int x, int y,
                       int width, int height, HWND parent, HMENU menu = nullptr);
-    // A hidden tool window that only receives messages (timers, callbacks).
+    // A message-only window, for what is posted or sent to it (timers, callbacks):
+    // cheaper than a hidden top-level one, with no desktop window behind it.
     void CreateHiddenWindow(const char* className);
     void DestroyHandle();
 

@@ -115,6 +115,8 @@ ShiftState ShiftState::FromKeyboard() {
 TTrayIconHandler* TTrayIconHandler::Instance() { return SharedHandler().get(); }
 
 TTrayIconHandler::TTrayIconHandler() {
+    // Top-level, unlike the timers' window: the shell takes away the icons of
+    // a top-level window that is gone, even when the program could not.
     CreateHiddenWindow(kHandlerWindowClass);
 }
 

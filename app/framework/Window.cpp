@@ -44,6 +44,11 @@ void Window::CreateHandle(const char* className, const char* caption, DWORD styl
 
 void Window::CreateHiddenWindow(const char* className) {
     RegisterWindowClass(className);
+    CreateHandle(className, "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
+}
+
+void Window::CreateMessageWindow(const char* className) {
+    RegisterWindowClass(className);
     CreateHandle(className, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
 }
 

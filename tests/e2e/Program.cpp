@@ -112,16 +112,6 @@ HWND Program::WindowOfClass(const char* className) const {
     return nullptr;
 }
 
-HWND Program::TrayHandlerWindow() const {
-    HWND window = nullptr;
-    while ((window = FindWindowExA(HWND_MESSAGE, window, "PwgTrayIconHandler", nullptr))) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == id_) return window;
-    }
-    return nullptr;
-}
-
 HWND Program::MainWindow() const {
     constexpr int kStartTimePicker = 104;
     for (const WindowInfo& w : Windows()) {

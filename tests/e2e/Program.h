@@ -58,8 +58,7 @@ public:
     std::vector<WindowInfo> Windows() const;
     HWND WindowOfClass(const char* className) const;
     HWND ApplicationWindow() const { return WindowOfClass("PwgApplication"); }
-    // The tray icon's hidden window: a message-only one, not among the top-level windows.
-    HWND TrayHandlerWindow() const;
+    HWND TrayHandlerWindow() const { return WindowOfClass("PwgTrayIconHandler"); }
     // The main window: the program's form that holds the time pickers.
     HWND MainWindow() const;
     // A visible form of the program with this caption (UTF-8).

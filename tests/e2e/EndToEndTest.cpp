@@ -202,7 +202,8 @@ TEST_F(EndToEnd, AProgramEndedByForceLeavesNoIconInTheTray) {
     {
         Program program;
         ASSERT_TRUE(program.WaitUntilRunning());
-        ASSERT_TRUE(WaitUntil([&] { return NewTrayIcon(before) != nullptr; }, 3000)) << "no new icon in the shell's tray";
+        ASSERT_TRUE(WaitUntil([&] { return NewTrayIcon(before) != nullptr; }, 3000))
+            << "no new icon in the shell's tray";
     }
     EXPECT_TRUE(WaitUntil([&] { return ShellTrayIcons() == before; }, 5000)) << "its icon stayed in the tray";
 }

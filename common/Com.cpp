@@ -9,4 +9,12 @@ void RaiseComError(HRESULT hr) {
     throw Error(OsErrorMessage(code));
 }
 
+Bstr::Bstr(const wchar_t* text) {
+    SetLastError(ERROR_SUCCESS);
+    b_ = com::AllocString(text);
+    if (b_) return;
+    const DWORD error = GetLastError();
+    RaiseComError(error == ERROR_SUCCESS ? E_OUTOFMEMORY : HRESULT_FROM_WIN32(error));
+}
+
 }  // namespace pwg

@@ -6,11 +6,16 @@
 // nothing under Wine (the message filter: Wine lets every message through).
 // Everything else calls Windows directly. Each entry has the type, calling
 // convention included, of the call it stands for. (GetTime.dll has no
-// entries: it is tested as it ships.)
+// entries: it is tested as it ships.) The Task Scheduler's is found at its
+// first call, so the resident program maps ole32 only for its log-on task.
 #include <windows.h>
 #include <objbase.h>
 
+#include "common/SystemDll.h"
+
 namespace pwg {
+
+inline constexpr char kCoCreateInstance[] = "CoCreateInstance";
 
 struct OsCalls {
     decltype(&::ExitWindowsEx) exitWindowsEx = &::ExitWindowsEx;
@@ -19,7 +24,8 @@ struct OsCalls {
     decltype(&::GetLocalTime) getLocalTime = &::GetLocalTime;
     decltype(&::GetDynamicTimeZoneInformation) getDynamicTimeZoneInformation = &::GetDynamicTimeZoneInformation;
     decltype(&::SetTimer) setTimer = &::SetTimer;
-    decltype(&::CoCreateInstance) coCreateInstance = &::CoCreateInstance;
+    decltype(&::CoCreateInstance) coCreateInstance =
+        &OnFirstUse<kOle32, kCoCreateInstance, decltype(&::CoCreateInstance)>::Call;
     decltype(&::ChangeWindowMessageFilterEx) changeWindowMessageFilterEx = &::ChangeWindowMessageFilterEx;
 };
 

@@ -20,7 +20,7 @@ std::unique_ptr<TSimpleTimerHandler>& SharedHandler() {
 TSimpleTimerHandler* TSimpleTimerHandler::Instance() { return SharedHandler().get(); }
 
 TSimpleTimerHandler::TSimpleTimerHandler() {
-    CreateHiddenWindow(kTimerWindowClass);
+    CreateMessageWindow(kTimerWindowClass);
 }
 
 TSimpleTimerHandler& TSimpleTimerHandler::AddUser() {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
-#include <vector>
 
 #include "app/framework/Application.h"
 #include "app/framework/ErrorReport.h"
@@ -23,29 +22,14 @@ const char kHandlerWindowClass[] = "PwgTrayIconHandler";
 constexpr UINT kIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 constexpr DWORD kDefaultTimerPeriodMs = 1000;
 constexpr DWORD kHoverCheckPeriodMs = 20;
-// comctl32 4.71 came with the shell that announces a re-created taskbar.
-constexpr DWORD kTaskbarCreatedComctlVersion = 0x00040047;
 
 std::unique_ptr<TTrayIconHandler>& SharedHandler() {
     static std::unique_ptr<TTrayIconHandler> handler;
     return handler;
 }
 
-UINT RegisterTaskbarCreated() {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA("comctl32.dll", &ignored);
-    if (!size) return 0;
-    std::vector<char> info(size);
-    if (!GetFileVersionInfoA("comctl32.dll", 0, size, info.data())) return 0;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || length < sizeof(*fixed))
-        return 0;
-    if (fixed->dwFileVersionMS < kTaskbarCreatedComctlVersion) return 0;
-    return RegisterWindowMessageA("TaskbarCreated");
-}
-
-const UINT g_taskbarCreated = RegisterTaskbarCreated();
+// Every shell the manifest's comctl32 6 runs with announces a re-created taskbar.
+const UINT g_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 
 // The longest prefix of at most maxBytes bytes that ends on a character
 // boundary of the ANSI code page: a double-byte character is never split.
@@ -108,6 +92,8 @@ ShiftState ShiftState::FromKeyboard() {
 TTrayIconHandler* TTrayIconHandler::Instance() { return SharedHandler().get(); }
 
 TTrayIconHandler::TTrayIconHandler() {
+    // Top-level, unlike the timers' window: the shell takes away the icons of
+    // a top-level window that is gone, even when the program could not.
     CreateHiddenWindow(kHandlerWindowClass);
     // Each message on the window that acts on it, and no other: the icons'
     // callbacks here, the new taskbar's announcement on the application

@@ -189,7 +189,7 @@ public:
     const TSimpleTimer& AnimationTimer() const { return *animationTimer_; }
     const TSimpleTimer& DoubleClickTimer() const { return *doubleClickTimer_; }
     const TSimpleTimer& HoverTimer() const { return *hoverTimer_; }
-    // The shell's "TaskbarCreated" message, or 0 where comctl32 is older than 4.71.
+    // The shell's "TaskbarCreated" message.
     static UINT TaskbarCreatedMessage();
 
     NotifyEvent OnClick;

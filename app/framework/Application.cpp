@@ -85,17 +85,23 @@ bool Application::ProcessMessage() {
         if (!terminated_ && mainForm_) PostMessageA(mainForm_->Handle(), WM_CLOSE, 0, 0);
         return true;
     }
-    Form* form = dynamic_cast<Form*>(Window::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
-    if (form && form->PreTranslateMessage(msg)) return true;
+    // Only keys take a form's own way, and the form is looked for only for
+    // them: under Wine, finding a window's root asks the server.
+    if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
+        Form* form = dynamic_cast<Form*>(Window::FromHandle(GetAncestor(msg.hwnd, GA_ROOT)));
+        if (form && form->PreTranslateMessage(msg)) return true;
+    }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
     return true;
 }
 
 void Application::HandleMessage() {
-    if (ProcessMessage()) return;
-    if (CheckSynchronize()) return;
-    WaitMessage();
+    // Returns at once while anything is queued, seen before or not; so the
+    // loop does not look into an empty queue before it waits, which under
+    // Wine costs a request to its server and a yield of the processor.
+    MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (!ProcessMessage()) CheckSynchronize();
 }
 
 void Application::ProcessMessages() {

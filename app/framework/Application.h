@@ -38,8 +38,9 @@ public:
     // window's recorded state is minimised), then runs the message loop
     // until the program terminates.
     void Run();
-    // Retrieves and dispatches one message; when there is none, runs the
-    // calls that worker threads handed over and waits for the next message.
+    // Waits for a message unless one is queued, then retrieves and dispatches
+    // it; when there is none after all, runs the calls that worker threads
+    // handed over.
     void HandleMessage();
     // Dispatches every message waiting now.
     void ProcessMessages();

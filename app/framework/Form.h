@@ -68,7 +68,8 @@ public:
     // request is dispatched; never while its own modal loop is running.
     void Release();
 
-    // Keyboard handling before dispatch; true when the message was used.
+    // Keyboard handling before dispatch, for the keyboard's messages to the
+    // form or its controls; true when the message was used.
     virtual bool PreTranslateMessage(MSG& msg);
 
 protected:

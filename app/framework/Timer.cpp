@@ -15,7 +15,7 @@ public:
 
 private:
     TimerWindow() {
-        CreateHiddenWindow("PwgTimerWindow");
+        CreateMessageWindow("PwgTimerWindow");
     }
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {

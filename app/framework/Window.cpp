@@ -47,6 +47,11 @@ void Window::CreateHiddenWindow(const char* className) {
     CreateHandle(className, "", WS_POPUP, WS_EX_TOOLWINDOW, 0, 0, 0, 0, nullptr);
 }
 
+void Window::CreateMessageWindow(const char* className) {
+    RegisterWindowClass(className);
+    CreateHandle(className, "", 0, 0, 0, 0, 0, 0, HWND_MESSAGE);
+}
+
 void Window::DestroyHandle() {
     if (!hwnd_) return;
     // The object is going: messages sent while the window dies go to the default procedure.

@@ -25,8 +25,11 @@ protected:
     // Creates the window with this object behind it; raises on failure.
     void CreateHandle(const char* className, const char* caption, DWORD style, DWORD exStyle, int x, int y,
                       int width, int height, HWND parent, HMENU menu = nullptr);
-    // A hidden tool window that only receives messages (timers, callbacks).
+    // A hidden top-level tool window that only receives messages.
     void CreateHiddenWindow(const char* className);
+    // A message-only window, for what is only posted or sent to it (timers):
+    // cheaper than a hidden top-level one, with no desktop window behind it.
+    void CreateMessageWindow(const char* className);
     void DestroyHandle();
 
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -11,15 +11,18 @@
 #include <optional>
 #include <string>
 
+#include "common/OsCalls.h"
 #include "core/U0_func.h"
 #include "tests/support/Files.h"
 #include "tests/support/Registry.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/Table.h"
 
 namespace pwg {
 namespace {
 
 using test::RemoveValue;
+using test::StandIn;
 
 // The settings of the registered task; none without a task.
 ComPtr<ITaskSettings> TaskSettings() {
@@ -197,6 +200,37 @@ TEST_P(LogonTaskWhere, IsWantedOnlyWhereItDoesNoHarm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, LogonTaskWhere, ::testing::ValuesIn(kWanted), test::RowName);
+
+
+// The Task Scheduler's COM is found at its first use, in the system folder
+// only; where it cannot be had, the registration fails as any system call does.
+constexpr char kBesideTheProgram[] = "GetTime.dll";  // in the test program's folder, not the system's
+constexpr char kNoSuchFunction[] = "CoCreateNothing";
+template <const char* Dll, const char* Name>
+constexpr auto kCreate = &OnFirstUse<Dll, Name, decltype(&::CoCreateInstance)>::Call;
+
+TEST_F(LogonTask, ATaskSchedulerThatCannotBeFoundFailsAsASystemCall) {
+    ASSERT_NE(SearchPathA(nullptr, kBesideTheProgram, nullptr, 0, nullptr, nullptr), 0u) << "a plain search finds it";
+    const struct {
+        const char* what;
+        decltype(&::CoCreateInstance) create;
+        const char* message;
+    } rows[] = {
+        {"a DLL beside the program", kCreate<kBesideTheProgram, kCoCreateInstance>, "System Error.  Code: 126.\r\n"},
+        {"a function missing", kCreate<kOle32, kNoSuchFunction>, "System Error.  Code: 127.\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const StandIn<&OsCalls::coCreateInstance> missing(row.create);
+        std::string message = "(none)";
+        try {
+            RegisterLogonTask("C:\\pw_gate.exe");
+        } catch (const Error& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message.rfind(row.message, 0), 0u) << message;
+    }
+}
 
 }  // namespace
 }  // namespace pwg

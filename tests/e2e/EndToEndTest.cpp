@@ -48,6 +48,17 @@ void DoubleClickTrayIcon(const Program& program) {
     PostMessageA(program.TrayHandlerWindow(), TrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
 }
 
+// The one icon in the shell's tray that was not there before; none while there is no such one.
+HWND NewTrayIcon(const std::set<HWND>& before) {
+    HWND added = nullptr;
+    for (HWND h : ShellTrayIcons()) {
+        if (before.count(h)) continue;
+        if (added) return nullptr;
+        added = h;
+    }
+    return added;
+}
+
 // Types the password into the prompt that opens and confirms it.
 testing::AssertionResult AnswerPrompt(const Program& program, std::string_view password) {
     HWND prompt = program.WaitForVisibleForm(kPasswordPrompt, 3000);
@@ -199,21 +210,26 @@ TEST_F(EndToEnd, TheLockOutlivesTheSessionUntilThePasswordLiftsIt) {
     EXPECT_EQ(next->WaitForExit(10000), 0u);
 }
 
+// Ended by force (from the task manager, or by a crash), it deletes no icon
+// itself: the shell takes it away with the window it belonged to.
+TEST_F(EndToEnd, AProgramEndedByForceLeavesNoIconInTheTray) {
+    const std::set<HWND> before = ShellTrayIcons();
+    {
+        Program program;
+        ASSERT_TRUE(program.WaitUntilRunning());
+        ASSERT_TRUE(WaitUntil([&] { return NewTrayIcon(before) != nullptr; }, 3000))
+            << "no new icon in the shell's tray";
+    }
+    EXPECT_TRUE(WaitUntil([&] { return ShellTrayIcons() == before; }, 5000)) << "its icon stayed in the tray";
+}
+
 TEST_F(EndToEnd, TrayIconBringsTheMainWindowToTheFrontAndTheCloseBoxHidesIt) {
     const std::set<HWND> before = ShellTrayIcons();
     Program program;
     HWND main = program.WaitUntilRunning();
     ASSERT_TRUE(main);
     HWND icon = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            std::vector<HWND> added;
-            for (HWND h : ShellTrayIcons())
-                if (!before.count(h)) added.push_back(h);
-            icon = added.size() == 1 ? added.front() : nullptr;
-            return icon != nullptr;
-        },
-        3000))
+    ASSERT_TRUE(WaitUntil([&] { return (icon = NewTrayIcon(before)) != nullptr; }, 3000))
         << "no new icon in the shell's tray";
     EXPECT_TRUE(Shown(icon));
 

@@ -98,8 +98,10 @@ Form::Form(Component* owner, std::string_view utf8Caption, int clientWidth, int 
     }
     RECT r{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&r, style, menu != nullptr, exStyle);
-    CreateHandle(kFormClass, ToAnsi(utf8Caption).c_str(), style, exStyle, 0, 0, r.right - r.left, r.bottom - r.top,
+    const std::string caption = ToAnsi(utf8Caption);
+    CreateHandle(kFormClass, caption.c_str(), style, exStyle, 0, 0, r.right - r.left, r.bottom - r.top,
                  Application::Instance().Handle(), menu);
+    caption_ = caption;
     SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
 }
 
@@ -127,10 +129,8 @@ void Form::SetWindowState(WindowState state) {
 }
 
 void Form::SetCaption(std::string_view ansiCaption) {
-    if (Caption() != ansiCaption) SetWindowTextA(Handle(), std::string(ansiCaption).c_str());
+    if (caption_ != ansiCaption) SetWindowTextA(Handle(), std::string(ansiCaption).c_str());
 }
-
-std::string Form::Caption() const { return ControlText(Handle()); }
 
 void Form::SetBounds(int left, int top) {
     SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -273,6 +273,11 @@ LRESULT Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (OnActivate(wParam)) return 0;
             break;
         case WM_SETFOCUS: OnSetFocus(); return 0;
+        case WM_SETTEXT: {
+            const LRESULT set = DefaultHandling(message, wParam, lParam);
+            if (set) caption_ = lParam ? reinterpret_cast<const char*>(lParam) : "";
+            return set;
+        }
         case kReleaseMessage: OnRelease(); return 0;
     }
     return DefaultHandling(message, wParam, lParam);

@@ -37,7 +37,7 @@ public:
     // Before the window is first shown this only records the state.
     void SetWindowState(WindowState state);
     void SetCaption(std::string_view ansiCaption);  // does nothing when unchanged
-    std::string Caption() const;
+    const std::string& Caption() const { return caption_; }
     void SetBounds(int left, int top);
     // Gives the window a menu bar, keeping its client size.
     void AttachMenuBar(HMENU menuBar);
@@ -107,6 +107,10 @@ private:
     void OnRelease();
     void EndOfModalLoop();
 
+    // The window's text, kept as it is set (WM_SETTEXT): the enforcement sets
+    // the caption every second, and asking the window for it would cost a
+    // message each time, through every hook on the window.
+    std::string caption_;
     HWND activeControl_ = nullptr;
     bool visible_ = false;
     bool shown_ = false;

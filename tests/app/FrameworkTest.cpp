@@ -63,6 +63,19 @@ TEST(OsErrorText, CodeAndSystemTextOrTheGenericMessage) {
     EXPECT_TRUE(last != '.' && last != '\n' && last != '\r' && last != ' ') << text;
 }
 
+// The caption is kept as it is set, from anywhere, so that setting what it
+// already reads costs the window nothing and setting another always shows.
+TEST_F(FrameworkTest, TheCaptionIsKeptAsItIsSetFromAnywhere) {
+    TestForm form;
+    EXPECT_EQ(form.Caption(), "test form");
+    form.SetCaption("a");
+    EXPECT_EQ(Text(form.Handle()), "a");
+    SendMessageA(form.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("b"));
+    EXPECT_EQ(form.Caption(), "b");
+    form.SetCaption("a");
+    EXPECT_EQ(Text(form.Handle()), "a");
+}
+
 TEST_F(FrameworkTest, TimerRestartsOnlyForARealChange) {
     TimerRequests requests;
     Timer timer(5000, true, [] {});

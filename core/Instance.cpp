@@ -44,11 +44,14 @@ bool ServiceInstalled() {
 
 InstanceFacts ReadInstanceFacts() {
     InstanceFacts facts;
-    facts.startedByService = lstrcmpiA(ParentImage().c_str(), (OwnFolder() + kServiceFile).c_str()) == 0;
     const Handle mark(OpenMutexA(SYNCHRONIZE, FALSE, kServedMark));
     facts.servedHere = mark || GetLastError() == ERROR_ACCESS_DENIED;
     facts.serviceInstalled = ServiceInstalled();
     facts.administrator = IsAdministrator();
+    // Who started this process matters only where the service is, and the
+    // look at every process that it takes is spared elsewhere.
+    if (facts.serviceInstalled || facts.servedHere)
+        facts.startedByService = lstrcmpiA(ParentImage().c_str(), (OwnFolder() + kServiceFile).c_str()) == 0;
     return facts;
 }
 

@@ -7,8 +7,10 @@
 
 #include <stdexcept>
 
+#include "app/Unit1.h"
 #include "common/Ansi.h"
 #include "core/Processes.h"
+#include "dialogs/U1_psw.h"
 
 namespace pwg::test {
 namespace {
@@ -211,6 +213,14 @@ std::set<DWORD> ProcessesWithWindow(const char* className) {
         ids.insert(id);
     }
     return ids;
+}
+
+testing::AssertionResult ExitWithPassword(const Program& program, std::string_view password) {
+    Command(program.ApplicationWindow(), TMainForm::kCmdN8);
+    HWND prompt = program.WaitForVisibleForm("管理员密码", 3000);
+    if (!prompt) return testing::AssertionFailure() << "no password prompt";
+    TypePassword<Tf1_psw>(prompt, password);
+    return testing::AssertionSuccess();
 }
 
 std::unique_ptr<Program> StartedAtLogOn() {

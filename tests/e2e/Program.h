@@ -5,6 +5,8 @@
 // window of its own, so an end of the Wine session ends only pw_gate.
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <optional>
 #include <set>
@@ -99,6 +101,10 @@ void EndSession();
 void RestartSession();
 // The processes that have a window of this class now.
 std::set<DWORD> ProcessesWithWindow(const char* className);
+// The tray menu's exit command (退出), answered in its prompt with the
+// password; the program then ends by itself, or the prompt stays.
+testing::AssertionResult ExitWithPassword(const Program& program, std::string_view password);
+
 // The one program that a new session started by itself (its auto-start
 // entry), taken on; null, with the test failed, when none or several came.
 std::unique_ptr<Program> StartedAtLogOn();

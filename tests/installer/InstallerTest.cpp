@@ -146,10 +146,7 @@ TEST_F(Installer, TheServiceShowsTheProgramInTheTrayAndBringsItBackOnlyAfterAnEn
     const std::unique_ptr<Program> second = StartedByTheService(first.get());
     ASSERT_TRUE(second && second->WaitUntilRunning()) << "not started again after an end from outside";
 
-    Command(second->ApplicationWindow(), TMainForm::kCmdN8);  // the tray menu's 退出
-    HWND prompt = second->WaitForVisibleForm("管理员密码", 3000);
-    ASSERT_TRUE(prompt) << "no password prompt";
-    TypePassword<Tf1_psw>(prompt, "739105");
+    ASSERT_TRUE(ExitWithPassword(*second, "739105"));
     ASSERT_EQ(second->WaitForExit(10000), 0u);
     // Three times what a restart takes.
     EXPECT_FALSE(NextProgramFrom(InFolder("pw_gate.exe"), second.get(), 3 * kRestartMs + 5000))

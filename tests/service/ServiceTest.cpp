@@ -97,10 +97,7 @@ TEST_F(InstalledService, LeavesTheProgramEndedByItsExitCommandWithThePassword) {
     const std::unique_ptr<Program> program = NextProgram(nullptr, kStartMs);
     ASSERT_TRUE(program && program->WaitUntilRunning()) << "the service started no program that runs";
 
-    Command(program->ApplicationWindow(), TMainForm::kCmdN8);  // the tray menu's 退出
-    HWND prompt = program->WaitForVisibleForm("管理员密码", 3000);
-    ASSERT_TRUE(prompt) << "no password prompt";
-    TypePassword<Tf1_psw>(prompt, "739105");
+    ASSERT_TRUE(ExitWithPassword(*program, "739105"));
     ASSERT_EQ(program->WaitForExit(10000), 0u);
     // Three times what a restart takes.
     EXPECT_FALSE(NextProgram(program.get(), 3 * kRestartDelayMs + 5000)) << "started again after its exit command";

@@ -1,6 +1,9 @@
 // The least a program of pw_gate's kind does to be resident: a hidden
 // tool-window application window, a hidden main window owned by it holding
 // two date-time pickers, one icon in the notification area and one 1 s timer.
+// With "/minimise" it also starts as pw_gate must: it activates the
+// application window, shows it at the main window's place and minimises it,
+// and puts the icon in the tray when that minimise arrives.
 // The resident-cost benchmark (scripts/bench-resident) runs it beside
 // pw_gate.exe. It ends with the session.
 #include <windows.h>
@@ -32,6 +35,18 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// The icon waiting for the application window's minimise ("/minimise").
+NOTIFYICONDATAA* pendingIcon;
+
+LRESULT CALLBACK AppProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_SIZE && wParam == SIZE_MINIMIZED && pendingIcon) {
+        ShowWindow(hwnd, SW_HIDE);
+        Shell_NotifyIconA(NIM_ADD, pendingIcon);
+        pendingIcon = nullptr;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
 ATOM Register(HINSTANCE instance, const char* name, WNDPROC proc) {
     WNDCLASSA cls{};
     cls.lpfnWndProc = proc;
@@ -44,10 +59,11 @@ ATOM Register(HINSTANCE instance, const char* name, WNDPROC proc) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    const bool minimise = lstrcmpiA(commandLine, "/minimise") == 0;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_DATE_CLASSES};
     InitCommonControlsEx(&controls);
-    if (!Register(instance, "TrayReferenceApp", DefWindowProcA) || !Register(instance, "TrayReferenceMain", MainProc))
+    if (!Register(instance, "TrayReferenceApp", AppProc) || !Register(instance, "TrayReferenceMain", MainProc))
         return 1;
     HWND app = CreateWindowExA(WS_EX_TOOLWINDOW, "TrayReferenceApp", "TrayReference",
                                WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, GetSystemMetrics(SM_CXSCREEN) / 2,
@@ -71,7 +87,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     tray.uCallbackMessage = kTrayMessage;
     tray.hIcon = icon.get();
     lstrcpynA(tray.szTip, "TrayReference", sizeof tray.szTip);
-    if (!Shell_NotifyIconA(NIM_ADD, &tray) || !SetTimer(main, kTickTimer, 1000, nullptr)) return 1;
+    if (minimise) {
+        pendingIcon = &tray;
+        SetActiveWindow(app);
+        RECT place;
+        GetWindowRect(main, &place);
+        SetWindowPos(app, main, place.left, place.top, place.right - place.left, 0, SWP_SHOWWINDOW);
+        DefWindowProcA(app, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        if (pendingIcon) return 1;
+    } else if (!Shell_NotifyIconA(NIM_ADD, &tray)) {
+        return 1;
+    }
+    if (!SetTimer(main, kTickTimer, 1000, nullptr)) return 1;
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

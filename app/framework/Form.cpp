@@ -98,10 +98,10 @@ Form::Form(Component* owner, std::string_view utf8Caption, int clientWidth, int 
     }
     RECT r{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&r, style, menu != nullptr, exStyle);
-    const std::string caption = ToAnsi(utf8Caption);
-    CreateHandle(kFormClass, caption.c_str(), style, exStyle, 0, 0, r.right - r.left, r.bottom - r.top,
+    // Creation takes the text without a WM_SETTEXT: kept here.
+    caption_ = ToAnsi(utf8Caption);
+    CreateHandle(kFormClass, caption_.c_str(), style, exStyle, 0, 0, r.right - r.left, r.bottom - r.top,
                  Application::Instance().Handle(), menu);
-    caption_ = caption;
     SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FormFont()), FALSE);
 }
 

@@ -22,7 +22,6 @@ namespace {
 
 // The program's one tray icon has the first identifier.
 constexpr WPARAM kTrayIconId = 1;
-constexpr char kPasswordPrompt[] = "管理员密码";
 constexpr char kUnlockDialog[] = "管理员解锁";
 constexpr char kChangeDialog[] = "管理员密码修改";
 
@@ -57,17 +56,6 @@ HWND NewTrayIcon(const std::set<HWND>& before) {
         added = h;
     }
     return added;
-}
-
-// Types the password into the prompt that opens and confirms it.
-testing::AssertionResult AnswerPrompt(const Program& program, std::string_view password) {
-    HWND prompt = program.WaitForVisibleForm(kPasswordPrompt, 3000);
-    if (!prompt) return testing::AssertionFailure() << "no password prompt";
-    TypePassword<Tf1_psw>(prompt, password);
-    if (!WaitUntil([&] { return !Shown(prompt); }, 3000))
-        return testing::AssertionFailure() << "the prompt stayed, showing \""
-                                           << Text(GetDlgItem(prompt, Tf1_psw::kLabelFX2)).value_or("") << "\"";
-    return testing::AssertionSuccess();
 }
 
 // A usage window whose start comes after its end has no inside: every time

@@ -215,12 +215,19 @@ std::set<DWORD> ProcessesWithWindow(const char* className) {
     return ids;
 }
 
-testing::AssertionResult ExitWithPassword(const Program& program, std::string_view password) {
-    Command(program.ApplicationWindow(), TMainForm::kCmdN8);
-    HWND prompt = program.WaitForVisibleForm("管理员密码", 3000);
+testing::AssertionResult AnswerPrompt(const Program& program, std::string_view password) {
+    HWND prompt = program.WaitForVisibleForm(kPasswordPrompt, 3000);
     if (!prompt) return testing::AssertionFailure() << "no password prompt";
     TypePassword<Tf1_psw>(prompt, password);
+    if (!WaitUntil([&] { return !Shown(prompt); }, 3000))
+        return testing::AssertionFailure() << "the prompt stayed, showing \""
+                                           << Text(GetDlgItem(prompt, Tf1_psw::kLabelFX2)).value_or("") << "\"";
     return testing::AssertionSuccess();
+}
+
+testing::AssertionResult ExitWithPassword(const Program& program, std::string_view password) {
+    Command(program.ApplicationWindow(), TMainForm::kCmdN8);
+    return AnswerPrompt(program, password);
 }
 
 std::unique_ptr<Program> StartedAtLogOn() {

@@ -101,8 +101,13 @@ void EndSession();
 void RestartSession();
 // The processes that have a window of this class now.
 std::set<DWORD> ProcessesWithWindow(const char* className);
+// The password prompt's caption.
+inline constexpr char kPasswordPrompt[] = "管理员密码";
+// Types the password into the prompt that opens and confirms it; fails when
+// no prompt came or it stayed (a wrong password).
+testing::AssertionResult AnswerPrompt(const Program& program, std::string_view password);
 // The tray menu's exit command (退出), answered in its prompt with the
-// password; the program then ends by itself, or the prompt stays.
+// password; the program then ends by itself.
 testing::AssertionResult ExitWithPassword(const Program& program, std::string_view password);
 
 // The one program that a new session started by itself (its auto-start

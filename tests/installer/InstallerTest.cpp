@@ -10,13 +10,11 @@
 #include <memory>
 #include <utility>
 
-#include "app/Unit1.h"
 #include "common/Ansi.h"
 #include "common/Com.h"
 #include "common/Handles.h"
 #include "core/LogonTask.h"
 #include "core/Scramble.h"
-#include "dialogs/U1_psw.h"
 #include "dialogs/U3_psw.h"
 #include "service/Service.h"
 #include "service/SessionRules.h"

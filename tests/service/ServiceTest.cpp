@@ -6,12 +6,9 @@
 
 #include <memory>
 
-#include "app/Unit1.h"
 #include "common/Handles.h"
 #include "core/Instance.h"
-#include "dialogs/U1_psw.h"
 #include "service/Install.h"
-#include "core/Processes.h"
 #include "service/Service.h"
 #include "service/SessionRules.h"
 #include "tests/e2e/Program.h"
